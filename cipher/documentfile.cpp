@@ -1,0 +1,114 @@
+#include "documentfile.h"
+
+#include "cipher/blockcodec.h"
+#include "platform/codepage.h"
+#include "platform/exceptions.h"
+
+#include <QSaveFile>
+
+namespace veskel {
+
+QStringList SplitArmourLines(const QString &armour)
+{
+    QStringList lines;
+    lines.reserve(ArmourLines);
+    const qsizetype size = armour.size();
+    qsizetype start = 0;
+    qsizetype i = 0;
+    for (; i < size; ++i) {
+        const char16_t c = armour[i].unicode();
+        if (c == u'\0') {
+            break;
+        }
+        if (c == u'\r' || c == u'\n') {
+            lines.append(armour.mid(start, i - start));
+            if (c == u'\r' && i + 1 < size && armour[i + 1] == u'\n') {
+                ++i;
+            }
+            start = i + 1;
+        }
+    }
+    if (i > start) {
+        lines.append(armour.mid(start, i - start));
+    }
+    return lines;
+}
+
+void WriteDocumentLines(QIODevice &device, const QStringList &lines)
+{
+    QString text;
+    qsizetype total = 0;
+    for (const QString &line : lines) {
+        total += line.size() + 2;
+    }
+    text.reserve(total);
+    for (const QString &line : lines) {
+        text += line;
+        text += QLatin1String("\r\n");
+    }
+    const QByteArray bytes = win::EncodeAnsi(text);
+    if (device.write(bytes) != bytes.size()) {
+        throw EWriteError();
+    }
+}
+
+void SaveDocumentFile(const QString &path, const QString &armour)
+{
+    const QStringList lines = SplitArmourLines(armour);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        throw EFCreateError(path, file.errorString());
+    }
+    WriteDocumentLines(file, lines); // an exception discards the temporary file
+    if (!file.commit()) {
+        throw EWriteError();
+    }
+}
+
+DocumentLayoutReport CheckDocumentLayout(const QByteArray &bytes)
+{
+    DocumentLayoutReport report;
+    const auto differ = [&](qsizetype offset, QString problem) {
+        const qsizetype lineLength = ArmourSymbolsPerLine + 2;
+        report.offset = offset;
+        report.line = static_cast<int>(offset / lineLength) + 1;
+        report.column = static_cast<int>(offset % lineLength) + 1;
+        report.problem = std::move(problem);
+        return report;
+    };
+    const auto describe = [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x21 && u < 0x7F) {
+            return QStringLiteral("'%1'").arg(QChar(static_cast<char16_t>(u)));
+        }
+        return QStringLiteral("byte 0x%1").arg(u, 2, 16, QChar(u'0'));
+    };
+    const qsizetype lineLength = ArmourSymbolsPerLine + 2;
+    for (qsizetype offset = 0; offset < bytes.size() && offset < DocumentFileSize; ++offset) {
+        const char c = bytes[offset];
+        const qsizetype column = offset % lineLength;
+        if (column < ArmourSymbolsPerLine) {
+            if (ArmourSymbolValue(static_cast<unsigned char>(c)) < 0) {
+                return differ(offset, QStringLiteral("%1 where an armour symbol belongs")
+                                          .arg(describe(c)));
+            }
+        } else if (column == ArmourSymbolsPerLine && c != '\r') {
+            return differ(offset, QStringLiteral("%1 where CR belongs").arg(describe(c)));
+        } else if (column == ArmourSymbolsPerLine + 1 && c != '\n') {
+            return differ(offset, QStringLiteral("%1 where LF belongs").arg(describe(c)));
+        }
+    }
+    if (bytes.size() < DocumentFileSize) {
+        return differ(bytes.size(), QStringLiteral("the file ends after %1 bytes; a document has %2")
+                                        .arg(bytes.size())
+                                        .arg(DocumentFileSize));
+    }
+    if (bytes.size() > DocumentFileSize) {
+        return differ(DocumentFileSize, QStringLiteral("%1 bytes follow the last line")
+                                            .arg(bytes.size() - DocumentFileSize));
+    }
+    report.ok = true;
+    return report;
+}
+
+} // namespace veskel

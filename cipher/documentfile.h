@@ -1,0 +1,43 @@
+// The document file: the armour written as lines of ANSI text, each ended by
+// CR LF, 205,000 bytes in all.
+#pragma once
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QString>
+#include <QStringList>
+
+namespace veskel {
+
+// The size of a document file: the armour's lines, each with CR LF.
+inline constexpr qsizetype DocumentFileSize = 205000;
+
+// Splits a text into lines: CR LF, a lone CR and a lone LF each end a line, a
+// final line break opens no empty line, and splitting stops at U+0000.
+QStringList SplitArmourLines(const QString &armour);
+
+// Writes each line followed by CR LF, in the ANSI code page, without a
+// byte-order mark. Throws EWriteError when a write stops short.
+void WriteDocumentLines(QIODevice &device, const QStringList &lines);
+
+// Writes the armour's lines to the file at path, atomically: a temporary file
+// in the same folder is written, flushed and renamed over the target, so a
+// failure leaves any old file as it was and no temporary file behind.
+// Throws EFCreateError ("Cannot create file ...") when the file cannot be
+// created and EWriteError ("Stream write error") when writing fails.
+void SaveDocumentFile(const QString &path, const QString &armour);
+
+// Where a file's bytes first depart from the document layout.
+struct DocumentLayoutReport
+{
+    bool ok = false;
+    qsizetype offset = 0; // byte offset of the first difference
+    int line = 0;         // 1-based line of that byte
+    int column = 0;       // 1-based column of that byte
+    QString problem;      // what is there instead, empty when ok
+};
+
+// Checks 2,500 lines of 80 armour symbols, each ended by CR LF, and nothing more.
+DocumentLayoutReport CheckDocumentLayout(const QByteArray &bytes);
+
+} // namespace veskel
