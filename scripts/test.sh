@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds and runs every test.
+#   scripts/test.sh              the normal build (build/test)
+#   scripts/test.sh --sanitize   with AddressSanitizer and UndefinedBehaviorSanitizer (build/sanitize)
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# shellcheck source=deps.sh
+. "$root/scripts/deps.sh"
+veskel_install_deps
+
+dir="$root/build/test"
+flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESKEL_BENCH=ON)
+if [ "${1:-}" = "--sanitize" ]; then
+    dir="$root/build/sanitize"
+    flags=(-DCMAKE_BUILD_TYPE=Debug -DVESKEL_SANITIZE=ON)
+    export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+    export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+fi
+
+cmake -S "$root" -B "$dir" -G Ninja "${flags[@]}" >/dev/null
+cmake --build "$dir" -j "$(nproc)"
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$dir" --output-on-failure -j "$(nproc)"
