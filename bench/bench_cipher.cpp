@@ -19,7 +19,8 @@ const QString &sampleText()
 {
     static const QString text = [] {
         QString t;
-        const QString line = QStringLiteral("The quick brown fox jumps over the lazy dog, 0123456789.\r\n");
+        const QString line =
+            QStringLiteral("The quick brown fox jumps over the lazy dog, 0123456789.\r\n");
         while (t.size() < 99999) {
             t += line;
         }

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <benchmark/benchmark.h>
-
 #include <cstdio>
 #include <map>
 #include <string>

@@ -72,8 +72,7 @@ QString TCryptoAPI::Decrypt(QStringView armour)
     }
     DecodeArmour(armour, DataBlock);
     DWORD length = BlockSize;
-    if (CryptDecrypt(hKey, 0, TRUE, 0, DataBlock.data(), &length) == FALSE ||
-        length != BlockSize) {
+    if (CryptDecrypt(hKey, 0, TRUE, 0, DataBlock.data(), &length) == FALSE || length != BlockSize) {
         return {};
     }
     return BlockToText(DataBlock);

@@ -89,8 +89,8 @@ DocumentLayoutReport CheckDocumentLayout(const QByteArray &bytes)
         const qsizetype column = offset % lineLength;
         if (column < ArmourSymbolsPerLine) {
             if (ArmourSymbolValue(static_cast<unsigned char>(c)) < 0) {
-                return differ(offset, QStringLiteral("%1 where an armour symbol belongs")
-                                          .arg(describe(c)));
+                return differ(offset,
+                              QStringLiteral("%1 where an armour symbol belongs").arg(describe(c)));
             }
         } else if (column == ArmourSymbolsPerLine && c != '\r') {
             return differ(offset, QStringLiteral("%1 where CR belongs").arg(describe(c)));
@@ -99,13 +99,16 @@ DocumentLayoutReport CheckDocumentLayout(const QByteArray &bytes)
         }
     }
     if (bytes.size() < DocumentFileSize) {
-        return differ(bytes.size(), QStringLiteral("the file ends after %1 bytes; a document has %2")
-                                        .arg(bytes.size())
-                                        .arg(DocumentFileSize));
+        return differ(bytes.size(),
+                      QStringLiteral("the file ends after %1 bytes; a document has %2")
+                          .arg(bytes.size())
+                          .arg(DocumentFileSize));
     }
     if (bytes.size() > DocumentFileSize) {
-        return differ(DocumentFileSize, QStringLiteral("%1 bytes follow the last line")
-                                            .arg(bytes.size() - DocumentFileSize));
+        const qsizetype extra = bytes.size() - DocumentFileSize;
+        return differ(DocumentFileSize,
+                      extra == 1 ? QStringLiteral("1 byte follows the last line")
+                                 : QStringLiteral("%1 bytes follow the last line").arg(extra));
     }
     report.ok = true;
     return report;

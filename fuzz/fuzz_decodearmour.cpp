@@ -16,8 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     // The bytes as UTF-16 units and as Latin-1 characters.
     const QString units(reinterpret_cast<const QChar *>(data), static_cast<qsizetype>(size / 2));
-    const QString latin1 = QString::fromLatin1(reinterpret_cast<const char *>(data),
-                                               static_cast<qsizetype>(size));
+    const QString latin1 =
+        QString::fromLatin1(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
     for (const QString *text : {&units, &latin1}) {
         DecodeArmour(*text, block);
         if (block[BlockSize] != 0) {

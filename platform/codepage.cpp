@@ -1,7 +1,7 @@
 #include "codepage.h"
 
-#include <QStringDecoder>
 #include <QHash>
+#include <QStringDecoder>
 
 #include <algorithm>
 

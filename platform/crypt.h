@@ -72,8 +72,7 @@ BOOL CryptDestroyHash(HCRYPTHASH hash);
 // they are 0; it must be a multiple of 8 from 40 to 128. The key is the first
 // length/8 bytes of the hash value. A 40-bit key gets 11 zero salt bytes unless
 // CRYPT_NO_SALT is given, so RC4 is then keyed with 16 bytes.
-BOOL CryptDeriveKey(HCRYPTPROV prov, ALG_ID alg, HCRYPTHASH baseData, DWORD flags,
-                    HCRYPTKEY *key);
+BOOL CryptDeriveKey(HCRYPTPROV prov, ALG_ID alg, HCRYPTHASH baseData, DWORD flags, HCRYPTKEY *key);
 // A PLAINTEXTKEYBLOB for CALG_RC4 with 1 to 16 key bytes; no salt is added.
 BOOL CryptImportKey(HCRYPTPROV prov, const BYTE *data, DWORD length, HCRYPTKEY pubKey, DWORD flags,
                     HCRYPTKEY *key);

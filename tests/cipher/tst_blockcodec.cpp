@@ -59,8 +59,8 @@ private slots:
         QTest::newRow("latin-1 kept") << QString::fromUtf16(u"\u00E9") << QByteArray("\xE9\0", 2);
         QTest::newRow("hebrew narrowed") << QString::fromUtf16(u"\u05D0") << QByteArray("\xD0", 1);
         QTest::newRow("L stroke narrowed") << QString::fromUtf16(u"\u0141") << QByteArray("A", 1);
-        QTest::newRow("surrogates halves") << QString::fromUtf16(u"\U0001F600")
-                                           << QByteArray("\x3D\x00", 2);
+        QTest::newRow("surrogates halves")
+            << QString::fromUtf16(u"\U0001F600") << QByteArray("\x3D\x00", 2);
         QTest::newRow("empty") << QString() << QByteArray("\0\0", 2);
     }
     void textToBlock()

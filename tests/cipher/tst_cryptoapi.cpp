@@ -112,10 +112,12 @@ private slots:
         QTest::newRow("one character") << QStringLiteral("x") << QStringLiteral("y");
         QTest::newRow("note") << QStringLiteral("hunter2")
                               << QStringLiteral("Dear diary,\r\ntoday I wrote tests.\r\n");
-        QTest::newRow("latin-1") << QString::fromUtf16(u"p\u00E4ss") << QString::fromUtf16(u"\u00FF\u00E9");
+        QTest::newRow("latin-1") << QString::fromUtf16(u"p\u00E4ss")
+                                 << QString::fromUtf16(u"\u00FF\u00E9");
         QTest::newRow("200,000-character password")
             << QString(200000, QChar(u'p')) << QStringLiteral("text");
-        QTest::newRow("1,000,000-character text") << QStringLiteral("pw") << QString(1000000, QChar(u'q'));
+        QTest::newRow("1,000,000-character text")
+            << QStringLiteral("pw") << QString(1000000, QChar(u'q'));
     }
     void matchesReferenceFormat()
     {
@@ -131,19 +133,23 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");
         QTest::newRow("empty") << QString() << QString();
-        QTest::newRow("lines") << QStringLiteral("one\r\ntwo\r\n") << QStringLiteral("one\r\ntwo\r\n");
-        QTest::newRow("99,999 characters") << QString(99999, QChar(u'z')) << QString(99999, QChar(u'z'));
+        QTest::newRow("lines") << QStringLiteral("one\r\ntwo\r\n")
+                               << QStringLiteral("one\r\ntwo\r\n");
+        QTest::newRow("99,999 characters")
+            << QString(99999, QChar(u'z')) << QString(99999, QChar(u'z'));
         QTest::newRow("100,000 characters: the last is lost")
             << QString(100000, QChar(u'z')) << QString(99999, QChar(u'z'));
         QTest::newRow("U+0100 ends the text")
             << QString::fromUtf16(u"ab\u0100cd") << QStringLiteral("ab");
-        QTest::newRow("U+0141 comes back as A") << QString::fromUtf16(u"\u0141") << QStringLiteral("A");
+        QTest::newRow("U+0141 comes back as A")
+            << QString::fromUtf16(u"\u0141") << QStringLiteral("A");
     }
     void roundTrip()
     {
         QFETCH(QString, text);
         QFETCH(QString, expected);
-        const QString decrypted = decrypt(QStringLiteral("pw"), encrypt(QStringLiteral("pw"), text));
+        const QString decrypted =
+            decrypt(QStringLiteral("pw"), encrypt(QStringLiteral("pw"), text));
         QCOMPARE(decrypted.size(), qsizetype(BlockSize));
         QCOMPARE(TextBeforeNul(decrypted), expected);
     }
@@ -155,10 +161,11 @@ private slots:
         QTest::addColumn<QString>("second");
         QTest::addColumn<bool>("sameKey");
         const QString base(99999, QChar(u'k'));
-        QTest::newRow("same low byte") << QStringLiteral("A") << QString::fromUtf16(u"\u0141") << true;
+        QTest::newRow("same low byte")
+            << QStringLiteral("A") << QString::fromUtf16(u"\u0141") << true;
         QTest::newRow("past 99,999") << base + QChar(u'1') << base + QChar(u'2') << true;
-        QTest::newRow("at 99,999") << base.left(99998) + QChar(u'1') << base.left(99998) + QChar(u'2')
-                                   << false;
+        QTest::newRow("at 99,999")
+            << base.left(99998) + QChar(u'1') << base.left(99998) + QChar(u'2') << false;
         QTest::newRow("empty vs NUL") << QString() << QString(1, QChar(u'\0')) << true;
         QTest::newRow("case matters") << QStringLiteral("a") << QStringLiteral("A") << false;
     }
@@ -185,7 +192,8 @@ private slots:
     void wrongPasswordGivesOtherText()
     {
         const QString text = QStringLiteral("my secret");
-        const QString decrypted = decrypt(QStringLiteral("wrong"), encrypt(QStringLiteral("right"), text));
+        const QString decrypted =
+            decrypt(QStringLiteral("wrong"), encrypt(QStringLiteral("right"), text));
         QCOMPARE(decrypted.size(), qsizetype(BlockSize));
         QVERIFY(!decrypted.startsWith(text));
     }
@@ -195,7 +203,8 @@ private slots:
         TCryptoAPI cipher(win::CALG_RC4);
         QVERIFY(cipher.SetPassword(QStringLiteral("first")));
         QVERIFY(cipher.SetPassword(QStringLiteral("second")));
-        QCOMPARE(cipher.Encrypt(QStringLiteral("t")), encrypt(QStringLiteral("second"), QStringLiteral("t")));
+        QCOMPARE(cipher.Encrypt(QStringLiteral("t")),
+                 encrypt(QStringLiteral("second"), QStringLiteral("t")));
     }
 
     void noKeyGivesEmptyText()

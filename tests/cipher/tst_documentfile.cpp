@@ -107,13 +107,15 @@ private slots:
         QTest::newRow("CR LF") << QStringLiteral("ab\r\ncd\r\n") << QStringList{"ab", "cd"};
         QTest::newRow("lone CR") << QStringLiteral("ab\rcd") << QStringList{"ab", "cd"};
         QTest::newRow("lone LF") << QStringLiteral("ab\ncd\n") << QStringList{"ab", "cd"};
-        QTest::newRow("LF CR is two breaks") << QStringLiteral("ab\n\rcd") << QStringList{"ab", "", "cd"};
-        QTest::newRow("empty line") << QStringLiteral("ab\r\n\r\ncd") << QStringList{"ab", "", "cd"};
+        QTest::newRow("LF CR is two breaks")
+            << QStringLiteral("ab\n\rcd") << QStringList{"ab", "", "cd"};
+        QTest::newRow("empty line")
+            << QStringLiteral("ab\r\n\r\ncd") << QStringList{"ab", "", "cd"};
         QTest::newRow("no final break") << QStringLiteral("ab") << QStringList{"ab"};
         QTest::newRow("only a break") << QStringLiteral("\r\n") << QStringList{""};
         QTest::newRow("empty") << QString() << QStringList{};
-        QTest::newRow("stops at NUL") << QString::fromUtf16(u"ab\r\ncd\0ef\r\n", 11)
-                                      << QStringList{"ab", "cd"};
+        QTest::newRow("stops at NUL")
+            << QString::fromUtf16(u"ab\r\ncd\0ef\r\n", 11) << QStringList{"ab", "cd"};
         QTest::newRow("NUL first") << QString::fromUtf16(u"\0ab", 3) << QStringList{};
     }
     void splitLines()
@@ -200,8 +202,10 @@ private slots:
     {
         QTest::addColumn<QString>("relative"); // inside a fresh folder
         QTest::addColumn<QString>("reasonPart");
-        QTest::newRow("missing folder") << QStringLiteral("no/such/folder/x.vsk") << QStringLiteral("No such file");
-        QTest::newRow("folder is a file") << QStringLiteral("plain.txt/x.vsk") << QStringLiteral("Not a directory");
+        QTest::newRow("missing folder")
+            << QStringLiteral("no/such/folder/x.vsk") << QStringLiteral("No such file");
+        QTest::newRow("folder is a file")
+            << QStringLiteral("plain.txt/x.vsk") << QStringLiteral("Not a directory");
         QTest::newRow("target is a folder") << QStringLiteral("sub") << QString();
     }
     void uncreatableFile()
@@ -230,8 +234,9 @@ private slots:
             SaveDocumentFile(QStringLiteral("no-such-folder-here/x.vsk"), sampleArmour(7));
             QFAIL("no error");
         } catch (const EFCreateError &error) {
-            QVERIFY2(error.message().startsWith(QStringLiteral("Cannot create file \"%1/no-such-folder-here/x.vsk\". ")
-                                                    .arg(QDir::currentPath())),
+            QVERIFY2(error.message().startsWith(
+                         QStringLiteral("Cannot create file \"%1/no-such-folder-here/x.vsk\". ")
+                             .arg(QDir::currentPath())),
                      qPrintable(error.message()));
         }
     }
@@ -309,8 +314,8 @@ private slots:
         QTest::newRow("low byte 0 cuts the rest")
             << QString::fromUtf16(u"ab\u0100cd\u20AC") << qsizetype(4);
         QTest::newRow("object character") << QString::fromUtf16(u"a\uFFFCb") << qsizetype(1);
-        QTest::newRow("wide beyond capacity") << QString(99999, QChar(u'a')) + QChar(u'\u20AC')
-                                              << qsizetype(1);
+        QTest::newRow("wide beyond capacity")
+            << QString(99999, QChar(u'a')) + QChar(u'\u20AC') << qsizetype(1);
     }
     void unstorable()
     {

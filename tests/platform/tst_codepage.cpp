@@ -15,8 +15,8 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("text");
         QTest::newRow("ascii") << QByteArray("Tab\there") << QStringLiteral("Tab\there");
-        QTest::newRow("euro, e acute") << QByteArray("\x80\xE9", 2)
-                                       << QString::fromUtf16(u"\u20AC\u00E9");
+        QTest::newRow("euro, e acute")
+            << QByteArray("\x80\xE9", 2) << QString::fromUtf16(u"\u20AC\u00E9");
         QTest::newRow("quotes") << QByteArray("\x93\x94", 2) << QString::fromUtf16(u"\u201C\u201D");
         QTest::newRow("unassigned byte") << QByteArray("\x81", 1) << QString::fromUtf16(u"\u0081");
         QTest::newRow("nul kept") << QByteArray("a\0b", 3) << QString::fromUtf16(u"a\0b", 3);
@@ -33,11 +33,11 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("ascii") << QStringLiteral("AA\r\n") << QByteArray("AA\r\n");
-        QTest::newRow("euro, e acute") << QString::fromUtf16(u"\u20AC\u00E9")
-                                       << QByteArray("\x80\xE9", 2);
+        QTest::newRow("euro, e acute")
+            << QString::fromUtf16(u"\u20AC\u00E9") << QByteArray("\x80\xE9", 2);
         QTest::newRow("missing letter") << QString::fromUtf16(u"\u0141x") << QByteArray("?x");
-        QTest::newRow("surrogate pair is one ?") << QString::fromUtf16(u"\U0001F600!")
-                                                 << QByteArray("?!");
+        QTest::newRow("surrogate pair is one ?")
+            << QString::fromUtf16(u"\U0001F600!") << QByteArray("?!");
     }
     void encodeAnsi()
     {
@@ -60,9 +60,11 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("text");
         QTest::newRow("utf-8") << QByteArray("caf\xC3\xA9") << QString::fromUtf16(u"caf\u00E9");
-        QTest::newRow("not utf-8: ansi") << QByteArray("caf\xE9") << QString::fromUtf16(u"caf\u00E9");
+        QTest::newRow("not utf-8: ansi")
+            << QByteArray("caf\xE9") << QString::fromUtf16(u"caf\u00E9");
         QTest::newRow("utf-8 mark skipped") << QByteArray("\xEF\xBB\xBFok") << QStringLiteral("ok");
-        QTest::newRow("truncated sequence") << QByteArray("a\xC3") << QString::fromUtf16(u"a\u00C3");
+        QTest::newRow("truncated sequence")
+            << QByteArray("a\xC3") << QString::fromUtf16(u"a\u00C3");
         QTest::newRow("empty") << QByteArray() << QString();
     }
     void streamText()

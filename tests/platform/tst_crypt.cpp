@@ -74,8 +74,8 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY(CryptAcquireContextW(&m_prov, nullptr, nullptr, PROV_RSA_FULL,
-                                     CRYPT_VERIFYCONTEXT));
+        QVERIFY(
+            CryptAcquireContextW(&m_prov, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT));
         QVERIFY(m_prov != 0);
     }
     void cleanupTestCase() { QVERIFY(CryptReleaseContext(m_prov, 0)); }
@@ -329,8 +329,8 @@ private slots:
         const QByteArray saved = qgetenv("OPENSSL_MODULES");
         qputenv("OPENSSL_MODULES", "/nonexistent-openssl-modules");
         HCRYPTPROV prov = 0xFFFF;
-        const BOOL ok = CryptAcquireContextW(&prov, nullptr, nullptr, PROV_RSA_FULL,
-                                             CRYPT_VERIFYCONTEXT);
+        const BOOL ok =
+            CryptAcquireContextW(&prov, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT);
         if (saved.isNull()) {
             qunsetenv("OPENSSL_MODULES");
         } else {

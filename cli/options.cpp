@@ -1,0 +1,233 @@
+#include "options.h"
+
+#include "cli/cliexit.h"
+#include "cli/utf8.h"
+
+#include <QStringList>
+
+namespace veskel::cli {
+
+namespace {
+
+[[noreturn]] void usageError(const QString &message)
+{
+    throw CliError(ExitUsage, message + QStringLiteral(" (see veskel-cli --help)"));
+}
+
+QString decodeArgument(const QByteArray &bytes, qsizetype index)
+{
+    const qsizetype bad = FirstInvalidUtf8Offset(bytes);
+    if (bad >= 0) {
+        throw CliError(ExitFileError,
+                       QStringLiteral("argument %1 is not valid UTF-8 (byte 0x%2 at offset %3)")
+                           .arg(index + 1)
+                           .arg(static_cast<unsigned char>(bytes[bad]), 2, 16, QChar(u'0'))
+                           .arg(bad));
+    }
+    return QString::fromUtf8(bytes);
+}
+
+int parseDescriptor(const QString &value)
+{
+    bool allDigits = !value.isEmpty();
+    for (const QChar c : value) {
+        allDigits = allDigits && c >= u'0' && c <= u'9';
+    }
+    bool ok = false;
+    const int fd = value.toInt(&ok);
+    if (!allDigits || !ok || fd < 0) {
+        usageError(
+            QStringLiteral("--password-fd needs a file descriptor number, not '%1'").arg(value));
+    }
+    return fd;
+}
+
+struct Scan
+{
+    QStringList operands;
+    QString output;
+    bool outputGiven = false;
+    QString passwordFd;
+    bool passwordFdGiven = false;
+    bool force = false;
+    bool help = false;
+    bool version = false;
+};
+
+void setOnce(QString &field, bool &given, const QString &value, const QString &name)
+{
+    if (given) {
+        usageError(QStringLiteral("%1 is given more than once").arg(name));
+    }
+    field = value;
+    given = true;
+}
+
+Scan scan(const QList<QByteArray> &arguments)
+{
+    Scan s;
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString arg = decodeArgument(arguments[i], i);
+        if (optionsEnded || !arg.startsWith(u'-') || arg == QLatin1String("-")) {
+            s.operands.append(arg);
+            continue;
+        }
+        // An option's value is the next argument whatever it looks like, so
+        // "-o -" and "-o -name" work.
+        const auto nextValue = [&](const QString &name) {
+            if (i + 1 >= arguments.size()) {
+                usageError(QStringLiteral("option %1 needs an argument").arg(name));
+            }
+            ++i;
+            return decodeArgument(arguments[i], i);
+        };
+        const QLatin1String outputLong("--output=");
+        const QLatin1String fdLong("--password-fd=");
+        if (arg == QLatin1String("--")) {
+            optionsEnded = true;
+        } else if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
+            s.help = true;
+        } else if (arg == QLatin1String("--version")) {
+            s.version = true;
+        } else if (arg == QLatin1String("--force")) {
+            s.force = true;
+        } else if (arg == QLatin1String("-o") || arg == QLatin1String("--output")) {
+            setOnce(s.output, s.outputGiven, nextValue(arg), QStringLiteral("-o"));
+        } else if (arg.startsWith(outputLong)) {
+            setOnce(s.output, s.outputGiven, arg.mid(outputLong.size()), QStringLiteral("-o"));
+        } else if (arg.startsWith(QLatin1String("-o")) && !arg.startsWith(QLatin1String("--"))) {
+            setOnce(s.output, s.outputGiven, arg.mid(2), QStringLiteral("-o"));
+        } else if (arg == QLatin1String("--password-fd")) {
+            setOnce(s.passwordFd, s.passwordFdGiven, nextValue(arg),
+                    QStringLiteral("--password-fd"));
+        } else if (arg.startsWith(fdLong)) {
+            setOnce(s.passwordFd, s.passwordFdGiven, arg.mid(fdLong.size()),
+                    QStringLiteral("--password-fd"));
+        } else {
+            usageError(QStringLiteral("unknown option '%1'").arg(arg));
+        }
+    }
+    return s;
+}
+
+void refuseExtraOperands(const Scan &s, qsizetype allowed)
+{
+    // operands[0] is the command.
+    if (s.operands.size() > allowed + 1) {
+        usageError(QStringLiteral("unexpected argument '%1'").arg(s.operands[allowed + 1]));
+    }
+}
+
+} // namespace
+
+Options ParseOptions(const QList<QByteArray> &arguments)
+{
+    const Scan s = scan(arguments);
+    Options options;
+    if (s.help) {
+        options.command = Command::Help;
+        return options;
+    }
+    if (s.version) {
+        options.command = Command::Version;
+        return options;
+    }
+    if (s.operands.isEmpty()) {
+        usageError(QStringLiteral("no command given (decrypt, encrypt or check)"));
+    }
+    const QString &command = s.operands.first();
+    if (command == QLatin1String("decrypt")) {
+        options.command = Command::Decrypt;
+    } else if (command == QLatin1String("encrypt")) {
+        options.command = Command::Encrypt;
+    } else if (command == QLatin1String("check")) {
+        options.command = Command::Check;
+    } else {
+        usageError(QStringLiteral("unknown command '%1'").arg(command));
+    }
+
+    refuseExtraOperands(s, 1);
+    if (s.operands.size() > 1) {
+        options.input = s.operands[1];
+    } else if (options.command == Command::Encrypt) {
+        options.input = QStringLiteral("-");
+    } else {
+        usageError(QStringLiteral("%1 needs a FILE").arg(command));
+    }
+    if (options.input.isEmpty()) {
+        usageError(QStringLiteral("the file name is empty"));
+    }
+
+    if (s.outputGiven && s.output.isEmpty()) {
+        usageError(QStringLiteral("the output file name is empty"));
+    }
+    if (s.force && options.command != Command::Encrypt) {
+        usageError(QStringLiteral("--force applies to encrypt only"));
+    }
+    if (options.command == Command::Check && (s.outputGiven || s.passwordFdGiven)) {
+        usageError(
+            QStringLiteral("check takes no %1")
+                .arg(s.outputGiven ? QStringLiteral("-o") : QStringLiteral("--password-fd")));
+    }
+    if (options.command == Command::Encrypt) {
+        if (!s.outputGiven) {
+            usageError(QStringLiteral("encrypt needs -o FILE, the document to write"));
+        }
+        if (IsStdStream(s.output)) {
+            usageError(QStringLiteral("encrypt writes a document file; -o - is for decrypt only "
+                                      "(name a file called '-' as ./-)"));
+        }
+    }
+    options.output = s.output;
+    options.force = s.force;
+    if (s.passwordFdGiven) {
+        options.passwordFd = parseDescriptor(s.passwordFd);
+    }
+    return options;
+}
+
+QString UsageText()
+{
+    return QStringLiteral(
+        "Usage: veskel-cli decrypt FILE [-o OUT] [--password-fd N]\n"
+        "       veskel-cli encrypt [IN] -o FILE [--force] [--password-fd N]\n"
+        "       veskel-cli check FILE\n"
+        "       veskel-cli --help | --version\n"
+        "\n"
+        "Commands:\n"
+        "  decrypt  Decrypt the document FILE and write its text as UTF-8 to OUT, or to\n"
+        "           standard output. The text is written exactly as it was stored, with\n"
+        "           its own line ends and nothing added.\n"
+        "  encrypt  Encrypt UTF-8 text read from IN (standard input when IN is absent or\n"
+        "           '-') into the document FILE. A leading byte-order mark is skipped;\n"
+        "           line ends are kept as they are. Text that a document cannot hold\n"
+        "           unchanged is refused: more than 99,999 characters, characters above\n"
+        "           U+00FF, or anything from a character whose low byte is 0 on.\n"
+        "  check    Tell whether FILE has the layout of a document: 2,500 lines of 80\n"
+        "           armour symbols, each ended by CR LF, 205,000 bytes.\n"
+        "\n"
+        "Options:\n"
+        "  -o, --output PATH  The file to write. For decrypt, '-' is standard output\n"
+        "                     (the default). The file is replaced only when everything\n"
+        "                     has succeeded; a new decrypted file is readable by its\n"
+        "                     owner only.\n"
+        "  --force            encrypt: write the document even if characters are lost.\n"
+        "  --password-fd N    Read the password from the first line of file descriptor N\n"
+        "                     (its line end, LF or CR LF, is not part of it) instead of\n"
+        "                     asking on the terminal. With N = 0 the rest of standard\n"
+        "                     input is still the input.\n"
+        "  -h, --help         Show this help.\n"
+        "  --version          Show the version.\n"
+        "  --                 Everything after it is a file name.\n"
+        "\n"
+        "An input of '-' is standard input; a file called '-' is named ./- instead.\n"
+        "The password is asked on the terminal without echo, twice for encrypt. It is\n"
+        "never taken from the command line. Passwords and texts are UTF-8.\n"
+        "\n"
+        "Exit status: 0 success, 1 usage error, 2 file error (including input that is\n"
+        "not UTF-8), 3 the text would not survive (see --force), 4 the key cannot be\n"
+        "set.\n");
+}
+
+} // namespace veskel::cli

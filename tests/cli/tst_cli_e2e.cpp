@@ -1,0 +1,494 @@
+// veskel-cli end to end: the real binary run with QProcess, the password
+// given on a file descriptor.
+#include "cipher/cryptoapi.h"
+#include "cipher/documentfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace veskel;
+
+namespace {
+
+struct Run
+{
+    int code = -1; // -1 when the process did not exit normally
+    QByteArray out;
+    QByteArray err;
+};
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// The file the editor window writes for this password and text.
+QByteArray documentFor(const QString &password, const QString &text)
+{
+    QTemporaryDir dir;
+    TCryptoAPI crypto(win::CALG_RC4);
+    if (!crypto.SetPassword(password)) {
+        return {};
+    }
+    SaveDocumentFile(dir.filePath(QStringLiteral("d")), crypto.Encrypt(text));
+    return readAll(dir.filePath(QStringLiteral("d")));
+}
+
+QString cyclingText(qsizetype size)
+{
+    QString text(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i) {
+        text[i] = QChar(char16_t(1 + i % 255)); // every non-zero byte value
+    }
+    return text;
+}
+
+// A failure is one line on stderr, prefixed, and nothing on stdout.
+void verifyOneLineError(const Run &run, const QByteArray &message)
+{
+    QVERIFY2(run.err.startsWith("veskel-cli: ") && run.err.contains(message), run.err.constData());
+    QCOMPARE(run.err.count('\n'), 1);
+    QVERIFY(run.err.endsWith('\n'));
+    QCOMPARE(run.out, QByteArray());
+}
+
+} // namespace
+
+class TestCliEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { m_dir = std::make_unique<QTemporaryDir>(); }
+    void roundTrip_data();
+    void roundTrip();
+    void passwords_data();
+    void passwords();
+    void wrongPasswordGivesOtherText();
+    void lossyText_data();
+    void lossyText();
+    void failures_data();
+    void failures();
+    void fullDisk();
+    void check_data();
+    void check();
+    void decryptReadsAsTheEditorDoes_data();
+    void decryptReadsAsTheEditorDoes();
+    void nonAsciiFileNames();
+    void passwordOnAnotherDescriptor();
+    void noTerminal();
+    void helpAndVersion();
+
+private:
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+    QString dir() const { return m_dir->path(); }
+    // Runs veskel-cli with the words of the line (%D: the test's folder).
+    Run run(const QString &line, const QByteArray &input = {}, const QStringList &env = {},
+            const std::function<void()> &modifier = {}) const
+    {
+        return runArgs(
+            QString(line).replace(QStringLiteral("%D"), dir()).split(u' ', Qt::SkipEmptyParts),
+            input, env, modifier);
+    }
+    static Run runArgs(const QStringList &args, const QByteArray &input = {},
+                       const QStringList &env = {}, const std::function<void()> &modifier = {});
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+Run TestCliEndToEnd::runArgs(const QStringList &args, const QByteArray &input,
+                             const QStringList &env, const std::function<void()> &modifier)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString &entry : env) {
+        environment.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
+    }
+    process.setProcessEnvironment(environment);
+    if (modifier) {
+        process.setChildProcessModifier(modifier);
+    }
+    process.start(QStringLiteral(VESKEL_CLI_PATH), args);
+    if (!process.waitForStarted()) {
+        return {};
+    }
+    process.write(input);
+    process.closeWriteChannel();
+    process.waitForFinished(120000);
+    Run result;
+    result.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+void TestCliEndToEnd::roundTrip_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("line ends as stored") << QStringLiteral("one\r\ntwo\nthree\rfour\r\n");
+    QTest::newRow("Latin-1") << QStringLiteral("caf\u00e9 \u00ff\u0001 \u00a0");
+    QTest::newRow("99,999 characters, every byte value") << cyclingText(99999);
+}
+
+void TestCliEndToEnd::roundTrip()
+{
+    QFETCH(QString, text);
+    Run r = run(QStringLiteral("encrypt -o %D/a.vsk --password-fd 0"), "pw\n" + text.toUtf8());
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.err, QByteArray());
+    const QByteArray written = readAll(path(QStringLiteral("a.vsk")));
+    QCOMPARE(written.size(), DocumentFileSize);
+    QCOMPARE(written, documentFor(QStringLiteral("pw"), text));
+
+    const QList<std::pair<const char *, QByteArray>> decrypts = {
+        {"decrypt %D/a.vsk --password-fd=0", "pw\n"},
+        {"decrypt %D/a.vsk -o - --password-fd 0", "pw\n"},
+        {"decrypt - --password-fd 0", "pw\n" + written}, // the document after the password
+    };
+    for (const auto &[line, input] : decrypts) {
+        r = run(QString::fromUtf8(line), input);
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.err, QByteArray());
+        QCOMPARE(r.out, text.toUtf8()); // exactly the text: no newline added
+    }
+    r = run(QStringLiteral("decrypt %D/a.vsk -o %D/a.txt --password-fd 0"), "pw\n");
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QByteArray());
+    QCOMPARE(readAll(path(QStringLiteral("a.txt"))), text.toUtf8());
+    struct stat info = {};
+    QCOMPARE(::stat(QFile::encodeName(path(QStringLiteral("a.txt"))).constData(), &info), 0);
+    QCOMPARE(info.st_mode & 0777, mode_t(0600));
+
+    // The decrypted text encrypts to the same file again.
+    r = run(QStringLiteral("encrypt %D/a.txt -o %D/b.vsk --password-fd 0"), "pw\n");
+    QCOMPARE(r.code, 0);
+    QCOMPARE(readAll(path(QStringLiteral("b.vsk"))), written);
+}
+
+void TestCliEndToEnd::passwords_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QByteArray>("passwordLine");
+    QTest::newRow("empty") << QString() << QByteArray("\n");
+    QTest::newRow("CR LF line end") << QStringLiteral("pw") << QByteArray("pw\r\n");
+    QTest::newRow("last line without line end") << QStringLiteral("pw") << QByteArray("pw");
+    QTest::newRow("non-ASCII") << QStringLiteral("p\u00e4ssw\u00f6rd \u0141")
+                               << QStringLiteral("p\u00e4ssw\u00f6rd \u0141\n").toUtf8();
+    const QString longPassword = cyclingText(200000).replace(u'\n', u'x').replace(u'\r', u'y');
+    QTest::newRow("200,000 characters") << longPassword << longPassword.toUtf8() + '\n';
+}
+
+void TestCliEndToEnd::passwords()
+{
+    QFETCH(QString, password);
+    QFETCH(QByteArray, passwordLine);
+    writeAll(path(QStringLiteral("p.txt")), "the text");
+    // The password alone on stdin, the text in a file.
+    Run r = run(QStringLiteral("encrypt %D/p.txt -o %D/p.vsk --password-fd 0"), passwordLine);
+    QCOMPARE(r.code, 0);
+    QCOMPARE(readAll(path(QStringLiteral("p.vsk"))),
+             documentFor(password, QStringLiteral("the text")));
+    r = run(QStringLiteral("decrypt %D/p.vsk --password-fd 0"), passwordLine);
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QByteArray("the text"));
+}
+
+void TestCliEndToEnd::wrongPasswordGivesOtherText()
+{
+    QCOMPARE(run(QStringLiteral("encrypt -o %D/w.vsk --password-fd 0"), "right\nsecret text").code,
+             0);
+    const Run r = run(QStringLiteral("decrypt %D/w.vsk --password-fd 0"), "wrong\n");
+    QCOMPARE(r.code, 0);
+    QVERIFY(!r.out.contains("secret"));
+    // The block's bytes under the other key, up to the first zero, as UTF-8.
+    TCryptoAPI crypto(win::CALG_RC4);
+    QVERIFY(crypto.SetPassword(u"wrong"));
+    const QString armour = QString::fromLatin1(readAll(path(QStringLiteral("w.vsk"))));
+    QCOMPARE(r.out, TextBeforeNul(crypto.Decrypt(armour)).toUtf8());
+}
+
+void TestCliEndToEnd::lossyText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("lost");
+    QTest::addColumn<QString>("stored"); // what decrypt gives after --force
+    QTest::newRow("U+0100 ends the text")
+        << QStringLiteral("ab\u0100cd") << 3 << QStringLiteral("ab");
+    QTest::newRow("above U+00FF keeps its low byte")
+        << QStringLiteral("a\u4e2db") << 1 << QStringLiteral("a-b");
+    QTest::newRow("surrogate pair") << QStringLiteral("a\U0001F600") << 2 << QStringLiteral("a=");
+    QTest::newRow("NUL") << QString::fromUtf8("ab\0cd", 5) << 3 << QStringLiteral("ab");
+    QTest::newRow("100,000 characters") << QString(100000, u'y') << 1 << QString(99999, u'y');
+    QTest::newRow("1,000,000 characters")
+        << QString(1000000, u'z') << 900001 << QString(99999, u'z');
+}
+
+void TestCliEndToEnd::lossyText()
+{
+    QFETCH(QString, text);
+    QFETCH(int, lost);
+    QFETCH(QString, stored);
+    const QString doc = path(QStringLiteral("l.vsk"));
+    writeAll(doc, "precious");
+    const QString encrypt = QStringLiteral("encrypt -o %D/l.vsk --password-fd 0");
+
+    Run r = run(encrypt, "pw\n" + text.toUtf8());
+    QCOMPARE(r.code, 3);
+    verifyOneLineError(r, QStringLiteral("%1 character").arg(lost).toUtf8());
+    QCOMPARE(readAll(doc), QByteArray("precious"));
+
+    r = run(encrypt + QStringLiteral(" --force"), "pw\n" + text.toUtf8());
+    QCOMPARE(r.code, 0);
+    QCOMPARE(readAll(doc), documentFor(QStringLiteral("pw"), text));
+    r = run(QStringLiteral("decrypt %D/l.vsk --password-fd 0"), "pw\n");
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, stored.toUtf8());
+}
+
+void TestCliEndToEnd::failures_data()
+{
+    // keep.vsk holds "precious" and must still do so afterwards.
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<bool>("noKey");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message"); // %D: the test's folder
+    const auto row = [](const char *name, const char *line, const QByteArray &input, int code,
+                        const char *message, bool noKey = false) {
+        QTest::newRow(name) << QString::fromUtf8(line) << input << noKey << code
+                            << QString::fromUtf8(message);
+    };
+    const char *toKeep = "encrypt -o %D/keep.vsk --password-fd 0";
+    row("missing file", "decrypt %D/missing.vsk", {}, 2,
+        "Cannot open file \"%D/missing.vsk\". No such file or directory");
+    row("a folder", "check %D", {}, 2, "\"%D\". Is a directory");
+    row("text file is a folder", "encrypt %D -o %D/keep.vsk --password-fd 0", "pw\n", 2,
+        "Is a directory");
+    row("unknown option", "encrypt --bogus", {}, 1, "unknown option '--bogus'");
+    row("missing -o", "encrypt --password-fd 0", "pw\n", 1, "needs -o FILE");
+    row("-o without its value", "decrypt x -o", {}, 1, "-o needs an argument");
+    row("extra argument", "check a b", {}, 1, "unexpected argument 'b'");
+    row("no command", "", {}, 1, "no command");
+    row("--force on decrypt", "decrypt x --force", {}, 1, "--force applies to encrypt only");
+    row("text not UTF-8", toKeep, "pw\nabc\xff", 2, "byte 0xff at offset 3");
+    row("offset counts the BOM", toKeep,
+        "pw\n\xEF\xBB\xBF"
+        "ab\xC0\x80",
+        2, "byte 0xc0 at offset 5");
+    row("password not UTF-8", toKeep, "p\xe9w\nabc", 2, "password is not valid UTF-8");
+    row("no password", toKeep, {}, 1, "no password on file descriptor 0");
+    row("closed descriptor", "encrypt -o %D/keep.vsk --password-fd 9", "text", 1,
+        "Bad file descriptor");
+    row("lossy text", toKeep, "pw\n\xe4\xb8\xad", 3, "1 character would be lost");
+    row("key cannot be set, encrypt", toKeep, "pw\ntext", 4, "Key cannot be set!", true);
+    row("key cannot be set, decrypt", "decrypt %D/doc.vsk -o %D/keep.vsk --password-fd 0", "pw\n",
+        4, "Key cannot be set!", true);
+    row("rich text", "decrypt %D/rich.rtf -o %D/keep.vsk --password-fd 0", "pw\n", 2,
+        "rich text, not a document");
+    row("larger than 64 MiB", "decrypt %D/huge.vsk --password-fd 0", "pw\n", 2,
+        "larger than 64 MiB");
+}
+
+void TestCliEndToEnd::failures()
+{
+    QFETCH(QString, line);
+    QFETCH(QByteArray, input);
+    QFETCH(bool, noKey);
+    QFETCH(int, code);
+    QFETCH(QString, message);
+    writeAll(path(QStringLiteral("keep.vsk")), "precious");
+    writeAll(path(QStringLiteral("doc.vsk")), documentFor(QStringLiteral("pw"), {}));
+    writeAll(path(QStringLiteral("rich.rtf")), "\xFF\xFE{\\rtf1 plain}");
+    QFile huge(path(QStringLiteral("huge.vsk")));
+    QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(64) * 1024 * 1024 + 1));
+    huge.close();
+    const auto entries = [this] {
+        return QDir(dir()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
+    };
+    const QStringList before = entries();
+
+    // Without the legacy provider no key can be derived.
+    const QStringList env =
+        noKey ? QStringList{QStringLiteral("OPENSSL_MODULES=/nonexistent")} : QStringList{};
+    // Descriptor 9 is closed whatever the test runner left open.
+    const Run r = run(line, input, env, [] { ::close(9); });
+    QCOMPARE(r.code, code);
+    verifyOneLineError(r, message.replace(QStringLiteral("%D"), dir()).toUtf8());
+    QCOMPARE(readAll(path(QStringLiteral("keep.vsk"))), QByteArray("precious"));
+    QCOMPARE(entries(), before);
+}
+
+void TestCliEndToEnd::fullDisk()
+{
+    const QByteArray mountPoint = QFile::encodeName(dir());
+    if (::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=100k") != 0) {
+        QSKIP("cannot mount a small tmpfs here");
+    }
+    const auto unmount = qScopeGuard([&] { ::umount(mountPoint.constData()); });
+    const auto entries = [this] {
+        return QDir(dir()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
+    };
+    Run r = run(QStringLiteral("encrypt -o %D/x.vsk --password-fd 0"), "pw\ntext");
+    QCOMPARE(r.code, 2);
+    verifyOneLineError(r, "Stream write error while writing \"" + mountPoint + "/x.vsk\"");
+    QCOMPARE(entries(), QStringList());
+
+    // 99,999 characters U+00E9 decrypt to 199,998 bytes of UTF-8: too many.
+    QTemporaryDir elsewhere;
+    const QString source = elsewhere.filePath(QStringLiteral("big.vsk"));
+    writeAll(source, documentFor(QStringLiteral("pw"), QString(99999, u'\u00e9')));
+    r = runArgs({QStringLiteral("decrypt"), source, QStringLiteral("-o"), path(QStringLiteral("y")),
+                 QStringLiteral("--password-fd"), QStringLiteral("0")},
+                "pw\n");
+    QCOMPARE(r.code, 2);
+    verifyOneLineError(r, "No space left on device");
+    QCOMPARE(entries(), QStringList());
+}
+
+void TestCliEndToEnd::check_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message");
+    const QByteArray good = documentFor(QStringLiteral("pw"), QStringLiteral("text"));
+    const qsizetype lineLength = 82;
+    QByteArray lowered = good;
+    for (qsizetype i = 4 * lineLength; i < 5 * lineLength; ++i) {
+        lowered[i] = char(QChar::toLower(char16_t(uchar(lowered[i]))));
+    }
+    QByteArray junk = good;
+    junk.replace(6 * lineLength, 18, "this is not armour");
+    QByteArray random(10 * 1000 * 1000, Qt::Uninitialized);
+    QRandomGenerator(42).fillRange(reinterpret_cast<quint32 *>(random.data()), random.size() / 4);
+
+    QTest::newRow("good") << good << 0 << QStringLiteral(": OK");
+    // Lowercase symbols are symbols too: the layout holds, the content differs.
+    QTest::newRow("line lowercased") << lowered << 0 << QStringLiteral(": OK");
+    QTest::newRow("truncated") << good.left(1000) << 2
+                               << QStringLiteral("line 13, column 17 (byte offset 1000): the "
+                                                 "file ends after 1000 bytes");
+    QTest::newRow("junk line") << junk << 2
+                               << QStringLiteral("line 7, column 5 (byte offset 496): byte 0x20");
+    QTest::newRow("LF line ends") << QByteArray(good).replace("\r\n", "\n") << 2
+                                  << QStringLiteral("line 1, column 81 (byte offset 80): byte "
+                                                    "0x0a where CR belongs");
+    QTest::newRow("a byte more") << good + '\n' << 2 << QStringLiteral("(byte offset 205000)");
+    QTest::newRow("empty") << QByteArray() << 2 << QStringLiteral("ends after 0 bytes");
+    QTest::newRow("10 MB random") << random << 2 << QStringLiteral("is not a document: line 1,");
+}
+
+void TestCliEndToEnd::check()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, code);
+    QFETCH(QString, message);
+    const QString file = path(QStringLiteral("c.vsk"));
+    writeAll(file, bytes);
+    const Run r = run(QStringLiteral("check %D/c.vsk"));
+    QCOMPARE(r.code, code);
+    if (code == 0) {
+        QCOMPARE(r.err, QByteArray());
+        QVERIFY(r.out.startsWith((file + message).toUtf8()));
+    } else {
+        verifyOneLineError(r, message.toUtf8());
+    }
+}
+
+void TestCliEndToEnd::decryptReadsAsTheEditorDoes_data()
+{
+    QTest::addColumn<QByteArray>("prefix");
+    QTest::addColumn<QByteArray>("lineEnd");
+    QTest::addColumn<bool>("warned");
+    QTest::newRow("as written") << QByteArray() << QByteArray("\r\n") << false;
+    QTest::newRow("UTF-16LE mark skipped") << QByteArray("\xFF\xFE") << QByteArray("\r\n") << false;
+    QTest::newRow("LF line ends") << QByteArray() << QByteArray("\n") << true;
+    QTest::newRow("one long line") << QByteArray() << QByteArray() << true;
+}
+
+void TestCliEndToEnd::decryptReadsAsTheEditorDoes()
+{
+    QFETCH(QByteArray, prefix);
+    QFETCH(QByteArray, lineEnd);
+    QFETCH(bool, warned);
+    const QString text = QStringLiteral("Zeile 1\r\nZeile 2 \u00e4");
+    writeAll(path(QStringLiteral("v.vsk")),
+             prefix + documentFor(QStringLiteral("pw"), text).replace("\r\n", lineEnd));
+    const Run r = run(QStringLiteral("decrypt %D/v.vsk --password-fd 0"), "pw\n");
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, text.toUtf8());
+    QCOMPARE(r.err.contains("warning: "), warned);
+}
+
+void TestCliEndToEnd::nonAsciiFileNames()
+{
+    const QString doc = path(QStringLiteral("Dokument \u00e4 \u6587.vsk"));
+    const QString plain = path(QStringLiteral("Text \u00f6.txt"));
+    const QStringList fd0 = {QStringLiteral("--password-fd"), QStringLiteral("0")};
+    QCOMPARE(
+        runArgs(QStringList{QStringLiteral("encrypt"), QStringLiteral("-o"), doc} + fd0, "pw\ntext")
+            .code,
+        0);
+    QCOMPARE(runArgs(QStringList{QStringLiteral("decrypt"), doc, QStringLiteral("-o"), plain} + fd0,
+                     "pw\n")
+                 .code,
+             0);
+    QCOMPARE(readAll(plain), QByteArray("text"));
+    const Run r = runArgs({QStringLiteral("check"), doc});
+    QCOMPARE(r.code, 0);
+    QVERIFY(r.out.startsWith(doc.toUtf8() + ": OK"));
+}
+
+void TestCliEndToEnd::passwordOnAnotherDescriptor()
+{
+    int fds[2];
+    QCOMPARE(::pipe(fds), 0);
+    QCOMPARE(::write(fds[1], "pw on 3\n", 8), ssize_t(8));
+    ::close(fds[1]);
+    const Run r = run(QStringLiteral("encrypt -o %D/fd.vsk --password-fd 3"), "text on stdin", {},
+                      [&] { ::dup2(fds[0], 3); });
+    ::close(fds[0]);
+    QCOMPARE(r.code, 0);
+    QCOMPARE(readAll(path(QStringLiteral("fd.vsk"))),
+             documentFor(QStringLiteral("pw on 3"), QStringLiteral("text on stdin")));
+}
+
+void TestCliEndToEnd::noTerminal()
+{
+    // A new session has no controlling terminal.
+    const Run r = run(QStringLiteral("encrypt -o %D/t.vsk"), "text", {}, [] { ::setsid(); });
+    QCOMPARE(r.code, 1);
+    verifyOneLineError(r, "no terminal");
+    QVERIFY(!QFile::exists(path(QStringLiteral("t.vsk"))));
+}
+
+void TestCliEndToEnd::helpAndVersion()
+{
+    Run r = run(QStringLiteral("--help"));
+    QCOMPARE(r.code, 0);
+    QVERIFY(r.out.startsWith("Usage: veskel-cli decrypt"));
+    r = run(QStringLiteral("--version"));
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QByteArray("veskel-cli " VESKEL_VERSION "\n"));
+}
+
+QTEST_GUILESS_MAIN(TestCliEndToEnd)
+#include "tst_cli_e2e.moc"

@@ -1,0 +1,173 @@
+// veskel-cli asking for the password on its controlling terminal: a
+// pseudo-terminal made the child's, driven from the master side.
+#include "cipher/cryptoapi.h"
+#include "cipher/documentfile.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace veskel;
+
+class TestCliTerminal : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void promptsWithoutEcho_data();
+    void promptsWithoutEcho();
+    void interruptRestoresEcho();
+
+private:
+    void start(const QStringList &args);
+    // Reads the master side until the transcript holds text after `from`.
+    bool waitFor(const QByteArray &text, qsizetype from = 0);
+    bool echoOn() const;
+
+    int m_master = -1;
+    int m_slave = -1;
+    QByteArray m_transcript;
+    QProcess m_process;
+    QTemporaryDir m_dir;
+};
+
+void TestCliTerminal::init()
+{
+    if (::openpty(&m_master, &m_slave, nullptr, nullptr, nullptr) != 0) {
+        QSKIP("no pseudo-terminals here");
+    }
+    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    m_transcript.clear();
+}
+
+void TestCliTerminal::cleanup()
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+    if (m_master >= 0) {
+        ::close(m_master);
+        ::close(m_slave);
+    }
+    m_master = m_slave = -1;
+}
+
+void TestCliTerminal::start(const QStringList &args)
+{
+    const int slave = m_slave;
+    m_process.setChildProcessModifier([slave] {
+        ::setsid();
+        ::ioctl(slave, TIOCSCTTY, 0);
+    });
+    m_process.start(QStringLiteral(VESKEL_CLI_PATH), args);
+    QVERIFY(m_process.waitForStarted());
+}
+
+bool TestCliTerminal::waitFor(const QByteArray &text, qsizetype from)
+{
+    const QDeadlineTimer deadline(20000);
+    while (m_transcript.indexOf(text, from) < 0 && !deadline.hasExpired()) {
+        pollfd pfd = {m_master, POLLIN, 0};
+        if (::poll(&pfd, 1, 50) > 0) {
+            char chunk[256];
+            const ssize_t n = ::read(m_master, chunk, sizeof chunk);
+            if (n > 0) {
+                m_transcript.append(chunk, n);
+            }
+        }
+    }
+    return m_transcript.indexOf(text, from) >= 0;
+}
+
+bool TestCliTerminal::echoOn() const
+{
+    termios mode = {};
+    ::tcgetattr(m_master, &mode);
+    return (mode.c_lflag & ECHO) != 0;
+}
+
+void TestCliTerminal::promptsWithoutEcho_data()
+{
+    QTest::addColumn<bool>("encrypt");
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<int>("code");
+    QTest::newRow("encrypt asks twice")
+        << true << QStringList{QStringLiteral("s3cret"), QStringLiteral("s3cret")} << 0;
+    QTest::newRow("encrypt, answers differ")
+        << true << QStringList{QStringLiteral("s3cret"), QStringLiteral("s3cre7")} << 1;
+    QTest::newRow("decrypt asks once") << false << QStringList{QStringLiteral("s3cret")} << 0;
+}
+
+void TestCliTerminal::promptsWithoutEcho()
+{
+    QFETCH(bool, encrypt);
+    QFETCH(QStringList, answers);
+    QFETCH(int, code);
+    const QString doc = m_dir.filePath(QStringLiteral("t.vsk"));
+    QFile::remove(doc);
+    TCryptoAPI crypto(win::CALG_RC4);
+    QVERIFY(crypto.SetPassword(u"s3cret"));
+    const QString armour = crypto.Encrypt(u"the text");
+    if (!encrypt) {
+        SaveDocumentFile(doc, armour);
+    }
+    start(encrypt ? QStringList{QStringLiteral("encrypt"), QStringLiteral("-o"), doc}
+                  : QStringList{QStringLiteral("decrypt"), doc});
+    m_process.write("the text");
+    QVERIFY(m_process.waitForBytesWritten());
+    m_process.closeWriteChannel();
+
+    const QList<QByteArray> prompts = {"Password: ", "Repeat password: "};
+    for (qsizetype i = 0; i < answers.size(); ++i) {
+        QVERIFY2(waitFor(prompts[i]), m_transcript.constData());
+        QVERIFY(!echoOn());
+        const QByteArray answer = answers[i].toUtf8() + '\n';
+        QCOMPARE(::write(m_master, answer.constData(), answer.size()), ssize_t(answer.size()));
+    }
+    QVERIFY(m_process.waitForFinished(20000));
+    waitFor("\n", m_transcript.lastIndexOf(prompts[answers.size() - 1]));
+    QCOMPARE(m_process.exitCode(), code);
+    QVERIFY(echoOn());
+    QVERIFY2(!m_transcript.contains("s3cre"), m_transcript.constData());
+    if (encrypt && code == 0) {
+        QFile written(doc);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.size(), DocumentFileSize);
+        QCOMPARE(QString::fromLatin1(written.readAll()).remove(u'\r').remove(u'\n'),
+                 QString(armour).remove(u'\r').remove(u'\n'));
+    } else if (encrypt) {
+        QVERIFY(!QFile::exists(doc));
+        QVERIFY(m_process.readAllStandardError().contains("passwords do not match"));
+    } else {
+        QCOMPARE(m_process.readAllStandardOutput(), QByteArray("the text"));
+    }
+}
+
+void TestCliTerminal::interruptRestoresEcho()
+{
+    const QString doc = m_dir.filePath(QStringLiteral("i.vsk"));
+    start({QStringLiteral("encrypt"), QStringLiteral("-o"), doc});
+    m_process.closeWriteChannel();
+    QVERIFY(waitFor("Password: "));
+    QVERIFY(!echoOn());
+    QCOMPARE(::write(m_master, "\x03", 1), ssize_t(1)); // Ctrl+C
+    QVERIFY(m_process.waitForFinished(20000));
+    QCOMPARE(m_process.exitStatus(), QProcess::CrashExit);
+    QVERIFY(echoOn());
+    QVERIFY(!QFile::exists(doc));
+}
+
+QTEST_GUILESS_MAIN(TestCliTerminal)
+#include "tst_cli_terminal.moc"
