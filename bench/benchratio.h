@@ -9,11 +9,19 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace veskel::bench {
 
 class RecordingReporter : public benchmark::ConsoleReporter
 {
 public:
+    // Colours only on a terminal, so that logs stay plain text.
+    RecordingReporter()
+        : ConsoleReporter(isatty(fileno(stdout)) != 0 ? OO_Defaults : OO_Tabular)
+    {
+    }
+
     void ReportRuns(const std::vector<Run> &runs) override
     {
         for (const Run &run : runs) {
