@@ -7,9 +7,8 @@
 #include <cstdio>
 #include <map>
 #include <string>
-#include <vector>
-
 #include <unistd.h>
+#include <vector>
 
 namespace veskel::bench {
 
@@ -19,8 +18,7 @@ public:
     // Colours only on a terminal, so that logs stay plain text.
     RecordingReporter()
         : ConsoleReporter(isatty(fileno(stdout)) != 0 ? OO_Defaults : OO_Tabular)
-    {
-    }
+    {}
 
     void ReportRuns(const std::vector<Run> &runs) override
     {
@@ -38,8 +36,13 @@ public:
     // benchmark did not run.
     double microseconds(const std::string &name) const
     {
-        const auto it = m_microseconds.find(name);
-        return it == m_microseconds.end() ? -1.0 : it->second;
+        // A name with a fixed iteration count carries "/iterations:N".
+        for (const auto &[runName, time] : m_microseconds) {
+            if (runName == name || runName.rfind(name + "/", 0) == 0) {
+                return time;
+            }
+        }
+        return -1.0;
     }
 
 private:

@@ -11,10 +11,11 @@ veskel_install_deps clang libclang-rt-dev
 dir="$root/build/fuzz"
 CXX=clang++ cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVESKEL_FUZZ=ON -DVESKEL_TESTS=OFF >/dev/null
-cmake --build "$dir" -j "$(nproc)" --target fuzz_decodearmour fuzz_scantoken
-for target in fuzz_decodearmour fuzz_scantoken; do
+targets=(fuzz_decodearmour fuzz_scantoken fuzz_rtfreader fuzz_plaintext)
+cmake --build "$dir" -j "$(nproc)" --target "${targets[@]}"
+for target in "${targets[@]}"; do
     corpus="$dir/corpus-$target"
     mkdir -p "$corpus"
     echo "== $target for ${seconds}s"
-    (cd "$dir" && "./fuzz/$target" -max_total_time="$seconds" -max_len=8192 "$corpus")
+    (cd "$dir" && "./fuzz/$target" -max_total_time="$seconds" -max_len=8192 -rss_limit_mb=4096 "$corpus")
 done

@@ -1,0 +1,589 @@
+#include "richeditor.h"
+
+#include "platform/codepage.h"
+#include "platform/exceptions.h"
+#include "platform/richeditlib.h"
+
+#include <QBuffer>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QVBoxLayout>
+
+#include <limits>
+#include <vector>
+
+namespace veskel {
+
+using namespace win;
+
+namespace {
+
+constexpr DWORD kBaseEventMask = 0x002C0001;
+constexpr DWORD kEventMask = 0x07AD0001;
+constexpr LONG kNoTextLimit = 0x7FFFFFFF;
+
+HMODULE g_baseLibrary = nullptr; // the base behaviour's library, once per process
+HMODULE g_editLibrary = nullptr; // the control's own library, once per process
+
+bool loaded(HMODULE handle)
+{
+    return reinterpret_cast<std::uintptr_t>(handle) > 32;
+}
+
+DWORD collectStream(DWORD_PTR cookie, LPBYTE buffer, LONG size, LONG *count)
+{
+    auto *out = reinterpret_cast<QByteArray *>(cookie);
+    out->append(reinterpret_cast<const char *>(buffer), size);
+    *count = size;
+    return 0;
+}
+
+} // namespace
+
+TRichEditor::TRichEditor(QWidget *parent)
+    : QWidget(parent)
+    , m_properties(this)
+    , m_lines(this)
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+}
+
+TRichEditor::~TRichEditor()
+{
+    DestroyWnd();
+}
+
+// ---------------------------------------------------------------------------
+// The inner window
+
+RichEditWindow *TRichEditor::InnerWindow()
+{
+    if (m_window == nullptr) {
+        CreateWnd();
+    }
+    return m_window;
+}
+
+void TRichEditor::LoadLibraries()
+{
+    if (!loaded(g_baseLibrary)) {
+        g_baseLibrary = LoadLibraryW(u"RICHED20.DLL");
+    }
+    if (!loaded(g_editLibrary)) {
+        for (const char16_t *name : {u"Msftedit.dll", u"Riched20.dll", u"Riched32.dll"}) {
+            g_editLibrary = LoadLibraryW(name);
+            if (loaded(g_editLibrary)) {
+                break;
+            }
+        }
+        if (!loaded(g_editLibrary)) {
+            g_editLibrary = nullptr;
+            throw EEditorError(QStringLiteral("Cannot load a RichEdit library"));
+        }
+    }
+}
+
+void TRichEditor::CreateWnd()
+{
+    LoadLibraries();
+    const char16_t *className = u"RICHEDIT20W";
+    if (GetClassInfoW(nullptr, className) == FALSE) {
+        throw EEditorError(QStringLiteral("Cannot load a RichEdit library"));
+    }
+    m_richEditVersion = 200;
+
+    DWORD style = ES_MULTILINE | ES_AUTOVSCROLL | ES_NOHIDESEL | ES_WANTRETURN | WS_CLIPSIBLINGS |
+                  WS_CLIPCHILDREN;
+    switch (m_properties.ScrollBars()) {
+    case ssBoth:
+        style |= WS_HSCROLL | WS_VSCROLL;
+        break;
+    case ssHorizontal:
+        style |= WS_HSCROLL;
+        break;
+    case ssVertical:
+        style |= WS_VSCROLL;
+        break;
+    case ssNone:
+        break;
+    }
+    if (!m_properties.WordWrap()) {
+        style |= ES_AUTOHSCROLL;
+    }
+    if (m_properties.SelectionBar()) {
+        style |= ES_SELECTIONBAR;
+    }
+    if (m_properties.ReadOnly()) {
+        style |= ES_READONLY;
+    }
+    RichEditWindow *window = CreateRichEditWindow(className, style, this);
+    if (window == nullptr) {
+        throw EEditorError(QStringLiteral("Cannot load a RichEdit library"));
+    }
+    m_window = window;
+    layout()->addWidget(window);
+    window->setVisible(true); // shown with the control, also when made after it
+    setFocusProxy(window);
+    window->setLineWrapMode(m_properties.WordWrap() ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
+    window->installEventFilter(this);
+    window->viewport()->installEventFilter(this);
+    connect(window, &RichEditWindow::linkNotify, this, &TRichEditor::LinkNotify);
+    connect(window, &RichEditWindow::contextMenuRequested, this, &TRichEditor::ShowContextMenu);
+
+    CreateObjectInterface(window);
+    window->autoUrlDetect(m_properties.AutoURLDetect() && !m_properties.MemoMode() ? TRUE : FALSE);
+    window->setEventMask(kBaseEventMask);
+    window->setEventMask(kEventMask);
+    ApplyTextLimit();
+    SetTextMode(window);
+    ApplyWantTabs();
+}
+
+void TRichEditor::SetTextMode(RichEditWindow *window)
+{
+    const auto mode = static_cast<UINT>(window->getTextMode());
+    const bool memo = m_properties.MemoMode();
+    if ((!memo && (mode & TM_RICHTEXT) != 0) || (memo && (mode & TM_PLAINTEXT) != 0)) {
+        return;
+    }
+    const QString text = Text();
+    window->setWindowText(u"");
+    UINT newMode = mode;
+    if (memo) {
+        newMode = (newMode & ~TM_RICHTEXT) | TM_PLAINTEXT;
+    } else {
+        newMode = (newMode & ~TM_PLAINTEXT) | TM_RICHTEXT;
+    }
+    window->setTextMode(newMode);
+    window->setWindowText(reinterpret_cast<const WCHAR *>(text.utf16()));
+}
+
+void TRichEditor::DestroyWnd()
+{
+    if (m_window == nullptr) {
+        return;
+    }
+    RichEditWindow *window = m_window;
+    DestroyObjectInterface(window);
+    m_window = nullptr;
+    delete window;
+}
+
+void TRichEditor::RecreateWnd()
+{
+    if (m_window == nullptr) {
+        return;
+    }
+    // The content survives as RTF.
+    QByteArray rtf;
+    EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&rtf), 0, &collectStream};
+    m_window->streamOut(SF_RTF, stream);
+    if (stream.dwError != 0) {
+        throw EOutOfResources(QStringLiteral("Failed to Save Stream"));
+    }
+    const bool focused = m_window->hasFocus();
+    DestroyWnd();
+    CreateWnd();
+    StreamTextIn(QString::fromLatin1(rtf));
+    if (focused) {
+        m_window->setFocus();
+    }
+}
+
+void TRichEditor::CreateObjectInterface(RichEditWindow *) {}
+
+void TRichEditor::DestroyObjectInterface(RichEditWindow *) {}
+
+void TRichEditor::ApplyTextLimit()
+{
+    if (m_window != nullptr) {
+        m_window->exLimitText(m_properties.MaxLength() == 0 ? kNoTextLimit
+                                                            : m_properties.MaxLength());
+    }
+}
+
+void TRichEditor::ApplyWantTabs()
+{
+    if (m_window != nullptr) {
+        m_window->setTabChangesFocus(!m_properties.WantTabs());
+    }
+}
+
+void TRichEditor::ApplyReadOnly()
+{
+    if (m_window != nullptr) {
+        m_window->setReadOnly(m_properties.ReadOnly() ? TRUE : FALSE);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Text
+
+QString TRichEditor::Text()
+{
+    RichEditWindow *window = InnerWindow();
+    const auto length = static_cast<qsizetype>(
+        window->getTextLengthEx({GTL_USECRLF | GTL_PRECISE | GTL_NUMCHARS, CP_UTF16LE}));
+    QString text(length, QChar(u'\0'));
+    if (length == 0) {
+        return text;
+    }
+    std::vector<WCHAR> buffer(static_cast<std::size_t>(length) + 1);
+    const GETTEXTEX request{static_cast<DWORD>((length + 1) * 2), GT_USECRLF, CP_UTF16LE, nullptr,
+                            nullptr};
+    const auto copied = static_cast<qsizetype>(window->getTextEx(request, buffer.data()));
+    std::copy(buffer.begin(), buffer.begin() + std::min(copied, length),
+              reinterpret_cast<char16_t *>(text.data()));
+    return text;
+}
+
+void TRichEditor::setText(const QString &value)
+{
+    if (Text() == value) {
+        return;
+    }
+    if (m_settingText) {
+        // A nested set goes straight to the window.
+        InnerWindow()->setWindowText(reinterpret_cast<const WCHAR *>(value.utf16()));
+        return;
+    }
+    m_settingText = true;
+    try {
+        const qsizetype nul = value.indexOf(QChar(u'\0'));
+        StreamTextIn(nul < 0 ? value : value.left(nul));
+        m_valueNull = false;
+    } catch (...) {
+        m_settingText = false;
+        throw;
+    }
+    m_settingText = false;
+}
+
+void TRichEditor::StreamTextIn(const QString &text)
+{
+    RichEditWindow *window = InnerWindow();
+    if (m_properties.MemoMode()) {
+        window->setWindowText(reinterpret_cast<const WCHAR *>(text.utf16()));
+        return;
+    }
+    QByteArray bytes;
+    TEncoding encoding = TEncoding::Utf16LE;
+    if (text.startsWith(QLatin1String("{\\rtf"))) {
+        bytes = EncodeAnsi(text);
+        encoding = TEncoding::Ansi;
+    } else {
+        bytes = QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    }
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    m_lines.StreamIn(buffer, encoding);
+}
+
+QString TRichEditor::LinesText() const
+{
+    const int count = m_lines.LineCount();
+    QString text;
+    for (int i = 0; i < count; ++i) {
+        text += m_lines.LineAt(i);
+        text += QLatin1String("\r\n");
+    }
+    return text;
+}
+
+// ---------------------------------------------------------------------------
+// Selection, search and edits
+
+int TRichEditor::SelectionStart()
+{
+    CHARRANGE range{};
+    InnerWindow()->exGetSel(range);
+    return range.cpMin;
+}
+
+void TRichEditor::setSelectionStart(int position)
+{
+    InnerWindow()->exSetSel({position, position});
+}
+
+int TRichEditor::SelectionLength()
+{
+    CHARRANGE range{};
+    InnerWindow()->exGetSel(range);
+    return range.cpMax - range.cpMin;
+}
+
+void TRichEditor::setSelectionLength(int length)
+{
+    RichEditWindow *window = InnerWindow();
+    CHARRANGE range{};
+    window->exGetSel(range);
+    const qint64 end = qint64(range.cpMin) + length;
+    range.cpMax = static_cast<LONG>(std::clamp<qint64>(end, std::numeric_limits<LONG>::min(),
+                                                       std::numeric_limits<LONG>::max()));
+    window->exSetSel(range);
+    window->scrollCaret();
+}
+
+void TRichEditor::ReplaceSelection(const QString &text)
+{
+    RichEditWindow *window = InnerWindow();
+    if (window->hasFocus() && !EditingPermitted()) {
+        return;
+    }
+    window->replaceSel(FALSE, text);
+}
+
+int TRichEditor::Find(const QString &text, int start, int length, TSearchOptions options,
+                      bool forward)
+{
+    const qint64 end = forward ? qint64(start) + length : qint64(start) - length;
+    FINDTEXTW find{};
+    find.chrg.cpMin = start;
+    // An end past the content stands for the end of the content.
+    find.chrg.cpMax =
+        static_cast<LONG>(std::clamp<qint64>(end, -1, std::numeric_limits<LONG>::max()));
+    find.lpstrText = reinterpret_cast<const WCHAR *>(text.utf16());
+    WPARAM flags = forward ? FR_DOWN : 0;
+    if ((options & WholeWord) != 0) {
+        flags |= FR_WHOLEWORD;
+    }
+    if ((options & MatchCase) != 0) {
+        flags |= FR_MATCHCASE;
+    }
+    return static_cast<int>(InnerWindow()->findText(flags, find));
+}
+
+void TRichEditor::SetCaretPosition(int x, int y)
+{
+    RichEditWindow *window = InnerWindow();
+    const auto index = static_cast<LONG>(window->lineIndex(y) + x);
+    window->setSel(index, index);
+}
+
+int TRichEditor::LineFromPosition(int position)
+{
+    return static_cast<int>(InnerWindow()->lineFromChar(position));
+}
+
+int TRichEditor::LineStart(int line)
+{
+    return static_cast<int>(InnerWindow()->lineIndex(line));
+}
+
+void TRichEditor::Undo()
+{
+    if (m_window != nullptr) {
+        m_window->undoEdit();
+    }
+}
+
+void TRichEditor::Redo()
+{
+    if (m_window != nullptr) {
+        m_window->redoEdit();
+    }
+}
+
+void TRichEditor::Cut()
+{
+    RichEditWindow *window = InnerWindow();
+    if (SelectionLength() <= 0) {
+        return;
+    }
+    if (EditingPermitted()) {
+        window->cutSelection();
+    } else {
+        Copy();
+    }
+}
+
+void TRichEditor::Copy()
+{
+    if (SelectionLength() > 0) {
+        InnerWindow()->copySelection();
+    }
+}
+
+void TRichEditor::Paste()
+{
+    if (EditingPermitted()) {
+        InnerWindow()->pasteClipboard();
+    }
+}
+
+void TRichEditor::Delete()
+{
+    if (SelectionLength() > 0 && EditingPermitted()) {
+        InnerWindow()->clearSelection();
+    }
+}
+
+void TRichEditor::SelectAll()
+{
+    InnerWindow()->setSel(0, -1);
+}
+
+bool TRichEditor::CanPaste()
+{
+    return m_window != nullptr && m_window->canPaste(0) != FALSE;
+}
+
+void TRichEditor::Clear()
+{
+    if (m_clearing || m_settingText) {
+        return;
+    }
+    m_clearing = true;
+    RichEditWindow *window = m_window;
+    if (window != nullptr) {
+        window->setUpdatesEnabled(false);
+        window->setWindowText(u"");
+    }
+    try {
+        setText(QString());
+    } catch (...) {
+        if (window != nullptr) {
+            window->setUpdatesEnabled(true);
+        }
+        m_clearing = false;
+        throw;
+    }
+    m_valueNull = true;
+    if (window != nullptr) {
+        window->setUpdatesEnabled(true);
+        window->viewport()->update();
+    }
+    m_clearing = false;
+}
+
+// ---------------------------------------------------------------------------
+// Links
+
+QString TRichEditor::TextRange(CHARRANGE range)
+{
+    const int size = std::max(range.cpMax - range.cpMin, 0) + 1;
+    std::vector<WCHAR> buffer(static_cast<std::size_t>(size));
+    TEXTRANGEW request{range, buffer.data()};
+    const auto copied = static_cast<qsizetype>(InnerWindow()->getTextRange(request));
+    return QString(reinterpret_cast<const QChar *>(buffer.data()),
+                   std::min<qsizetype>(copied, size - 1));
+}
+
+void TRichEditor::LinkNotify(const ENLINK &link)
+{
+    const auto click = [this, &link](TMouseButton button) {
+        if (m_linkButton == button && link.chrg == m_linkRange && m_properties.OnURLClick) {
+            m_properties.OnURLClick(this, TextRange(link.chrg), button);
+        }
+        m_linkRange = {-1, -1};
+    };
+    switch (link.msg) {
+    case WM_MOUSEMOVE:
+        if (m_properties.OnURLMove) {
+            m_properties.OnURLMove(this, TextRange(link.chrg));
+        }
+        break;
+    case WM_LBUTTONDOWN:
+        m_linkRange = link.chrg;
+        m_linkButton = mbLeft;
+        break;
+    case WM_LBUTTONUP:
+        click(mbLeft);
+        break;
+    case WM_RBUTTONDOWN:
+        m_linkRange = link.chrg;
+        m_linkButton = mbRight;
+        break;
+    case WM_RBUTTONUP:
+        click(mbRight);
+        break;
+    default:
+        break;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Right-click menu
+
+QMenu *TRichEditor::ContextMenu()
+{
+    if (m_menu != nullptr) {
+        return m_menu;
+    }
+    m_menu = new QMenu(this);
+    m_menu->setObjectName(QStringLiteral("richEditorContextMenu"));
+    const auto add = [this](int index, const QString &caption, void (TRichEditor::*action)()) {
+        QAction *item = m_menu->addAction(caption);
+        connect(item, &QAction::triggered, this, [this, action] { (this->*action)(); });
+        m_menuActions[index] = item;
+    };
+    add(0, QStringLiteral("&Undo"), &TRichEditor::Undo);
+    add(1, QStringLiteral("&Redo"), &TRichEditor::Redo);
+    m_menuActions[2] = m_menu->addSeparator();
+    add(3, QStringLiteral("Cu&t"), &TRichEditor::Cut);
+    add(4, QStringLiteral("&Copy"), &TRichEditor::Copy);
+    add(5, QStringLiteral("&Paste"), &TRichEditor::Paste);
+    add(6, QStringLiteral("&Delete"), &TRichEditor::Delete);
+    m_menuActions[7] = m_menu->addSeparator();
+    add(8, QStringLiteral("Select &All"), &TRichEditor::SelectAll);
+    return m_menu;
+}
+
+void TRichEditor::UpdateContextMenu()
+{
+    ContextMenu();
+    RichEditWindow *window = InnerWindow();
+    const bool selected = SelectionLength() > 0;
+    m_menuActions[0]->setEnabled(window->canUndo() != FALSE);
+    m_menuActions[1]->setEnabled(window->canRedo() != FALSE);
+    m_menuActions[3]->setEnabled(selected && EditingPermitted());
+    m_menuActions[4]->setEnabled(selected);
+    m_menuActions[5]->setEnabled(CanPaste());
+    m_menuActions[6]->setEnabled(selected && EditingPermitted());
+    m_menuActions[8]->setEnabled(true);
+}
+
+void TRichEditor::ShowContextMenu(const QPoint &globalPos)
+{
+    UpdateContextMenu();
+    m_menu->popup(globalPos);
+}
+
+// ---------------------------------------------------------------------------
+// Events of the editing area
+
+bool TRichEditor::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_window != nullptr && (watched == m_window || watched == m_window->viewport())) {
+        if (event->type() == QEvent::KeyPress) {
+            auto *key = static_cast<QKeyEvent *>(event);
+            if (OnKeyDown) {
+                int code = key->key();
+                OnKeyDown(this, code, key->modifiers());
+                if (code == 0) {
+                    return true; // the handler swallowed the key
+                }
+            }
+            if (OnKeyPress && !key->text().isEmpty()) {
+                QChar typed = key->text().front();
+                OnKeyPress(this, typed);
+                if (typed.isNull()) {
+                    return true;
+                }
+            }
+        } else if (event->type() == QEvent::MouseButtonPress && watched == m_window->viewport() &&
+                   OnMouseDown) {
+            auto *mouse = static_cast<QMouseEvent *>(event);
+            const TMouseButton button = mouse->button() == Qt::RightButton    ? mbRight
+                                        : mouse->button() == Qt::MiddleButton ? mbMiddle
+                                                                              : mbLeft;
+            const QPoint at = mouse->position().toPoint();
+            OnMouseDown(this, button, mouse->modifiers(), at.x(), at.y());
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace veskel

@@ -1,0 +1,87 @@
+#include "links.h"
+
+#include <QRegularExpression>
+
+namespace win {
+
+namespace {
+
+bool mayHoldLink(QStringView text)
+{
+    return text.contains(u':') || text.contains(QLatin1String("www."), Qt::CaseInsensitive);
+}
+
+bool isClosingPunctuation(QChar c)
+{
+    switch (c.unicode()) {
+    case u'.':
+    case u',':
+    case u';':
+    case u':':
+    case u'!':
+    case u'?':
+    case u')':
+    case u']':
+    case u'}':
+    case u'\'':
+    case u'"':
+    case u'>':
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+std::vector<TextSpan> FindLinks(QStringView text)
+{
+    std::vector<TextSpan> links;
+    if (!mayHoldLink(text)) {
+        return links;
+    }
+    static const QRegularExpression pattern(
+        QStringLiteral("\\b(?:(?:https?|ftp|file|mailto|news|nntp|telnet|gopher|wais|prospero|"
+                       "notes|tel|callto|sip|sips|onenote):[^\\s<>\"\\x{FFFC}]+|www\\.[^\\s<>\""
+                       "\\x{FFFC}]+)"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+    auto it = pattern.globalMatch(text);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        int start = static_cast<int>(match.capturedStart());
+        int length = static_cast<int>(match.capturedLength());
+        while (length > 0 && isClosingPunctuation(text[start + length - 1])) {
+            --length;
+        }
+        // A scheme alone ("http:") is no link.
+        const QStringView body = text.mid(start, length);
+        const qsizetype colon = body.indexOf(u':');
+        const bool www = body.startsWith(QLatin1String("www."), Qt::CaseInsensitive);
+        if ((www && length > 4) || (!www && colon >= 0 && colon + 1 < length)) {
+            links.push_back({start, length});
+        }
+    }
+    return links;
+}
+
+LinkHighlighter::LinkHighlighter(QTextDocument *document)
+    : QSyntaxHighlighter(document)
+{
+    m_format.setFontUnderline(true);
+    m_format.setForeground(QColor(0, 102, 204));
+}
+
+void LinkHighlighter::setLinkColor(const QColor &color)
+{
+    m_format.setForeground(color);
+    rehighlight();
+}
+
+void LinkHighlighter::highlightBlock(const QString &text)
+{
+    for (const TextSpan &link : FindLinks(text)) {
+        setFormat(link.start, link.length, m_format);
+    }
+}
+
+} // namespace win

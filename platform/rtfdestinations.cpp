@@ -1,0 +1,559 @@
+// The RTF reader's vocabulary and its destinations other than the text: the
+// keyword table, code pages, the font and colour tables, and pictures.
+#include "rtfreader_p.h"
+
+#include <QCryptographicHash>
+#include <QImage>
+#include <QTextDocument>
+#include <QTextImageFormat>
+#include <QUrl>
+
+#include <algorithm>
+#include <utility>
+
+namespace win::rtf {
+
+KeywordInfo LookupKeyword(std::string_view word)
+{
+    using K = Keyword;
+    static const std::unordered_map<std::string_view, KeywordInfo> table = [] {
+        std::unordered_map<std::string_view, KeywordInfo> t = {
+            {"rtf", {K::Rtf}},
+            {"ansi", {K::Ansi}},
+            {"mac", {K::Mac}},
+            {"pc", {K::Pc}},
+            {"pca", {K::Pca}},
+            {"ansicpg", {K::AnsiCpg}},
+            {"deff", {K::Deff}},
+            {"uc", {K::Uc}},
+            {"u", {K::U}},
+            {"bin", {K::Bin}},
+
+            {"par", {K::Par}},
+            {"sect", {K::SoftBreak}},
+            {"page", {K::SoftBreak}},
+            {"cell", {K::Cell}},
+            {"nestcell", {K::Cell}},
+            {"row", {K::Row}},
+            {"nestrow", {K::Row}},
+            {"line", {K::Character, 0x2028}},
+            {"tab", {K::Character, u'\t'}},
+            {"emdash", {K::Character, 0x2014}},
+            {"endash", {K::Character, 0x2013}},
+            {"emspace", {K::Character, 0x2003}},
+            {"enspace", {K::Character, 0x2002}},
+            {"qmspace", {K::Character, 0x2005}},
+            {"bullet", {K::Character, 0x2022}},
+            {"lquote", {K::Character, 0x2018}},
+            {"rquote", {K::Character, 0x2019}},
+            {"ldblquote", {K::Character, 0x201C}},
+            {"rdblquote", {K::Character, 0x201D}},
+            {"zwj", {K::Character, 0x200D}},
+            {"zwnj", {K::Character, 0x200C}},
+            {"ltrmark", {K::Character, 0x200E}},
+            {"rtlmark", {K::Character, 0x200F}},
+
+            {"pard", {K::Pard}},
+            {"ql", {K::Ql}},
+            {"qc", {K::Qc}},
+            {"qr", {K::Qr}},
+            {"qj", {K::Qj}},
+            {"li", {K::Li}},
+            {"ri", {K::Ri}},
+            {"fi", {K::Fi}},
+
+            {"plain", {K::Plain}},
+            {"b", {K::Bold}},
+            {"i", {K::Italic}},
+            {"ulnone", {K::UnderlineNone}},
+            {"strike", {K::Strike}},
+            {"striked", {K::Strike}},
+            {"sub", {K::Sub}},
+            {"super", {K::Super}},
+            {"nosupersub", {K::NoSuperSub}},
+            {"fs", {K::FontSize}},
+            {"f", {K::Font}},
+            {"cf", {K::Foreground}},
+            {"cb", {K::Background}},
+            {"highlight", {K::Background}},
+            {"chcbpat", {K::Background}},
+
+            {"fonttbl", {K::FontTable}},
+            {"colortbl", {K::ColorTable}},
+            {"pict", {K::Pict}},
+            {"object", {K::Object}},
+            {"result", {K::Result}},
+            {"shppict", {K::ShpPict}},
+
+            {"fcharset", {K::Charset}},
+            {"cpg", {K::CodePage}},
+            {"red", {K::Red}},
+            {"green", {K::Green}},
+            {"blue", {K::Blue}},
+
+            {"pngblip", {K::PngBlip}},
+            {"jpegblip", {K::JpegBlip}},
+            {"emfblip", {K::OtherBlip}},
+            {"wmetafile", {K::OtherBlip}},
+            {"pmmetafile", {K::OtherBlip}},
+            {"macpict", {K::OtherBlip}},
+            {"dibitmap", {K::OtherBlip}},
+            {"wbitmap", {K::OtherBlip}},
+            {"picwgoal", {K::PicWGoal}},
+            {"pichgoal", {K::PicHGoal}},
+            {"picscalex", {K::PicScaleX}},
+            {"picscaley", {K::PicScaleY}},
+        };
+        // Every kind of underline shows as an underline.
+        for (const char *name : {"ul", "uld", "uldash", "uldashd", "uldashdd", "uldb", "ulhwave",
+                                 "ulldash", "ulth", "ulthd", "ulthdash", "ulthdashd", "ulthdashdd",
+                                 "ulthldash", "ululdbwave", "ulw", "ulwave"})
+            t.emplace(name, KeywordInfo{K::Underline});
+        // Destinations whose content is not part of the text.
+        for (const char *name :
+             {"aftncn",     "aftnsep",    "aftnsepc",
+              "annotation", "atnauthor",  "atndate",
+              "atnicn",     "atnid",      "atnparent",
+              "atnref",     "atntime",    "atrfend",
+              "atrfstart",  "author",     "background",
+              "bkmkend",    "bkmkstart",  "blipuid",
+              "buptim",     "category",   "colorschememapping",
+              "comment",    "company",    "creatim",
+              "datafield",  "datastore",  "defchp",
+              "defpap",     "do",         "doccomm",
+              "docvar",     "dptxbxtext", "ebcend",
+              "ebcstart",   "factoidname", "falt",
+              "fchars",     "ffdeftext",  "ffentrymcr",
+              "ffexitmcr",  "ffformat",   "ffhelptext",
+              "ffl",        "ffname",     "ffstattext",
+              "filetbl",    "fldinst",    "fldtype",
+              "fname",      "fontemb",    "fontfile",
+              "footer",     "footerf",    "footerl",
+              "footerr",    "footnote",   "formfield",
+              "ftncn",      "ftnsep",     "ftnsepc",
+              "generator",  "gridtbl",    "header",
+              "headerf",    "headerl",    "headerr",
+              "hl",         "hlfr",       "hlinkbase",
+              "hlloc",      "hlsrc",      "hsv",
+              "htmltag",    "info",       "keycode",
+              "keywords",   "latentstyles", "lchars",
+              "levelnumbers", "leveltext", "lfolevel",
+              "linkval",    "list",       "listlevel",
+              "listname",   "listoverride", "listoverridetable",
+              "listpicture", "liststylename", "listtable",
+              "listtext",   "lsdlockedexcept", "mailmerge",
+              "manager",    "mmath",      "mmathPict",
+              "mmathPr",    "nesttableprops", "nextfile",
+              "nonesttables", "nonshppict", "objalias",
+              "objclass",   "objdata",    "objitem",
+              "objname",    "objsect",    "objtime",
+              "oldcprops",  "oldpprops",  "oldsprops",
+              "oldtprops",  "operator",   "panose",
+              "password",   "passwordhash", "pgdsctbl",
+              "pgp",        "pgptbl",     "picprop",
+              "pn",         "pnseclvl",   "pntext",
+              "pntxta",     "pntxtb",     "printim",
+              "private",    "propname",   "protend",
+              "protstart",  "protusertbl", "pxe",
+              "revtbl",     "revtim",     "rsidtbl",
+              "rxe",        "shpinst",    "sn",
+              "sp",         "stylesheet", "subject",
+              "sv",         "tc",         "template",
+              "themedata",  "title",      "txe",
+              "ud",         "userprops",  "wgrffmtfilter",
+              "windowcaption", "writereservation", "writereservhash",
+              "xe",         "xform",      "xmlattrname",
+              "xmlattrvalue", "xmlclose", "xmlname",
+              "xmlnstbl",   "xmlopen"})
+            t.emplace(name, KeywordInfo{K::SkipDestination});
+        return t;
+    }();
+    const auto it = table.find(word);
+    return it != table.end() ? it->second : KeywordInfo{};
+}
+
+int CodePageForCharset(int charset)
+{
+    switch (charset) {
+    case 0:
+        return 1252; // ANSI
+    case 77:
+        return 10000; // Mac Roman
+    case 128:
+        return 932; // Shift_JIS
+    case 129:
+        return 949; // Hangul
+    case 134:
+        return 936; // GBK
+    case 136:
+        return 950; // Big5
+    case 161:
+        return 1253; // Greek
+    case 162:
+        return 1254; // Turkish
+    case 163:
+        return 1258; // Vietnamese
+    case 177:
+        return 1255; // Hebrew
+    case 178:
+        return 1256; // Arabic
+    case 186:
+        return 1257; // Baltic
+    case 204:
+        return 1251; // Cyrillic
+    case 222:
+        return 874; // Thai
+    case 238:
+        return 1250; // Central European
+    case 255:
+        return 437; // OEM
+    default:
+        return 0; // default and symbol charsets, and unknown ones
+    }
+}
+
+bool IsLeadByte(int codePage, uchar byte)
+{
+    switch (codePage) {
+    case 932:
+        return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+    case 936:
+    case 949:
+    case 950:
+        return byte >= 0x81 && byte <= 0xFE;
+    default:
+        return false;
+    }
+}
+
+namespace {
+
+const char *codePageName(int codePage)
+{
+    switch (codePage) {
+    case 437:
+        return "IBM437";
+    case 850:
+        return "IBM850";
+    case 852:
+        return "IBM852";
+    case 866:
+        return "IBM866";
+    case 874:
+        return "windows-874";
+    case 932:
+        return "Shift_JIS";
+    case 936:
+        return "GBK";
+    case 949:
+        return "windows-949";
+    case 950:
+        return "Big5";
+    case 1250:
+        return "windows-1250";
+    case 1251:
+        return "windows-1251";
+    case 1252:
+        return "windows-1252";
+    case 1253:
+        return "windows-1253";
+    case 1254:
+        return "windows-1254";
+    case 1255:
+        return "windows-1255";
+    case 1256:
+        return "windows-1256";
+    case 1257:
+        return "windows-1257";
+    case 1258:
+        return "windows-1258";
+    case 10000:
+        return "macintosh";
+    case 65001:
+        return "UTF-8";
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+QStringDecoder *Decoders::decoder(int codePage)
+{
+    auto it = m_decoders.find(codePage);
+    if (it == m_decoders.end()) {
+        const char *name = codePageName(codePage);
+        QStringDecoder decoder = name ? QStringDecoder(name, QStringConverter::Flag::Stateless)
+                                      : QStringDecoder();
+        it = m_decoders.emplace(codePage, std::move(decoder)).first;
+    }
+    return it->second.isValid() ? &it->second : nullptr;
+}
+
+bool Decoders::isKnown(int codePage)
+{
+    return decoder(codePage) != nullptr;
+}
+
+QString Decoders::decode(int codePage, QByteArrayView bytes)
+{
+    QStringDecoder *d = decoder(codePage);
+    if (!d)
+        d = decoder(1252);
+    return d ? d->decode(bytes) : QString::fromLatin1(bytes);
+}
+
+// Font table: entries "\fN \fcharsetC ... Name;" with or without braces.
+
+void Reader::fontTableKeyword(Keyword id, bool hasParam, int param)
+{
+    switch (id) {
+    case Keyword::Font:
+        if (!hasParam)
+            break;
+        if (m_font.number >= 0)
+            commitFont(); // the entry before lacked its semicolon
+        m_font = {};
+        m_font.number = param;
+        break;
+    case Keyword::Charset:
+        m_font.charset = param;
+        break;
+    case Keyword::CodePage:
+        m_font.codePage = param;
+        break;
+    case Keyword::SkipDestination:
+        state().destination = Destination::Skip;
+        break;
+    default:
+        break;
+    }
+}
+
+void Reader::fontTableChar(uchar c)
+{
+    if (m_unicodeSkip > 0) {
+        --m_unicodeSkip;
+        return;
+    }
+    if (c == ';') {
+        commitFont();
+        return;
+    }
+    if (m_font.bytes.size() < kMaxFontNameLength)
+        m_font.bytes.append(char(c));
+}
+
+void Reader::fontNameUnit(char16_t unit)
+{
+    decodeFontBytes();
+    if (m_font.name.size() < kMaxFontNameLength)
+        m_font.name.append(QChar(unit));
+}
+
+void Reader::decodeFontBytes()
+{
+    if (m_font.bytes.isEmpty())
+        return;
+    int codePage = m_font.codePage > 0 && m_decoders.isKnown(m_font.codePage)
+                       ? m_font.codePage
+                       : CodePageForCharset(m_font.charset);
+    if (codePage == 0)
+        codePage = m_documentCodePage;
+    m_font.name += m_decoders.decode(codePage, m_font.bytes);
+    m_font.bytes.clear();
+}
+
+void Reader::commitFont()
+{
+    decodeFontBytes();
+    if (m_font.number >= 0 && (m_fonts.size() < std::size_t(kMaxTableEntries) ||
+                               m_fonts.count(m_font.number) != 0)) {
+        FontEntry entry;
+        QString family;
+        for (const QChar c : std::as_const(m_font.name)) {
+            if (c.unicode() >= 0x20 && c.unicode() != 0x7F)
+                family.append(c);
+        }
+        entry.family = family.trimmed();
+        if (m_font.codePage > 0 && m_decoders.isKnown(m_font.codePage))
+            entry.codePage = m_font.codePage;
+        else
+            entry.codePage = CodePageForCharset(m_font.charset);
+        m_fonts[m_font.number] = entry;
+        m_formatValid = false;
+    }
+    m_font = {};
+}
+
+// Colour table: "\redR\greenG\blueB;" per entry; an empty entry is the
+// automatic colour.
+
+void Reader::colourKeyword(Keyword id, int param)
+{
+    const int value = std::clamp(param, 0, 255);
+    switch (id) {
+    case Keyword::Red:
+        m_colour.red = value;
+        m_colour.given = true;
+        break;
+    case Keyword::Green:
+        m_colour.green = value;
+        m_colour.given = true;
+        break;
+    case Keyword::Blue:
+        m_colour.blue = value;
+        m_colour.given = true;
+        break;
+    case Keyword::SkipDestination:
+        state().destination = Destination::Skip;
+        break;
+    default:
+        break;
+    }
+}
+
+void Reader::commitColour()
+{
+    if (m_colours.size() < kMaxTableEntries) {
+        m_colours.append(m_colour.given ? QColor(m_colour.red, m_colour.green, m_colour.blue)
+                                        : QColor());
+        m_formatValid = false;
+    }
+    m_colour = {};
+}
+
+// Pictures: "{\pict\pngblip\picwgoalW\pichgoalH <hex>}" or with "\binN <bytes>".
+// PNG and JPEG pictures are shown; other kinds are skipped, their data unread.
+
+void Reader::startPicture()
+{
+    if (m_picture.active)
+        finishPicture();
+    m_picture = {};
+    m_picture.active = true;
+    m_picture.depth = m_depth;
+    state().destination = Destination::Picture;
+}
+
+void Reader::pictureKeyword(Keyword id, int param)
+{
+    switch (id) {
+    case Keyword::PngBlip:
+        m_picture.kind = PictureKind::Png;
+        break;
+    case Keyword::JpegBlip:
+        m_picture.kind = PictureKind::Jpeg;
+        break;
+    case Keyword::OtherBlip:
+        m_picture.kind = PictureKind::Other;
+        break;
+    case Keyword::PicWGoal:
+        m_picture.goalWidth = param;
+        break;
+    case Keyword::PicHGoal:
+        m_picture.goalHeight = param;
+        break;
+    case Keyword::PicScaleX:
+        m_picture.scaleX = param;
+        break;
+    case Keyword::PicScaleY:
+        m_picture.scaleY = param;
+        break;
+    case Keyword::SkipDestination:
+        state().destination = Destination::Skip;
+        break;
+    default:
+        break;
+    }
+}
+
+bool Reader::collectingPicture() const
+{
+    return m_picture.active && !m_picture.tooLarge &&
+           (m_picture.kind == PictureKind::Png || m_picture.kind == PictureKind::Jpeg);
+}
+
+// Hex digits up to the next control word or group; anything else in between
+// (blanks, line ends) is ignored.
+void Reader::pictureHex()
+{
+    const char *const d = m_data.data();
+    const qsizetype n = m_data.size();
+    bool collect = collectingPicture();
+    while (m_pos < n) {
+        const char c = d[m_pos];
+        if (c == '\\' || c == '{' || c == '}')
+            break;
+        ++m_pos;
+        if (!collect)
+            continue;
+        int value = -1;
+        if (c >= '0' && c <= '9')
+            value = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            value = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            value = c - 'A' + 10;
+        if (value < 0)
+            continue;
+        if (m_picture.nibble < 0) {
+            m_picture.nibble = value;
+            continue;
+        }
+        if (m_picture.data.size() >= kMaxPictureBytes) {
+            m_picture.tooLarge = true;
+            m_picture.data = QByteArray();
+            collect = false;
+            continue;
+        }
+        m_picture.data.append(char(m_picture.nibble << 4 | value));
+        m_picture.nibble = -1;
+    }
+}
+
+void Reader::pictureBinary(QByteArrayView bytes)
+{
+    if (!collectingPicture())
+        return;
+    m_picture.nibble = -1;
+    if (m_picture.data.size() + bytes.size() > kMaxPictureBytes) {
+        m_picture.tooLarge = true;
+        m_picture.data = QByteArray();
+        return;
+    }
+    m_picture.data.append(bytes);
+}
+
+void Reader::finishPicture()
+{
+    Picture picture = std::exchange(m_picture, Picture());
+    if (picture.tooLarge || picture.data.isEmpty() ||
+        (picture.kind != PictureKind::Png && picture.kind != PictureKind::Jpeg))
+        return;
+    QImage image;
+    if (!image.loadFromData(picture.data) || image.isNull())
+        return; // not a picture Qt can read: nothing is shown
+    // Named by its content: the same picture read twice is one resource.
+    const QString name =
+        QStringLiteral("rtfimage:") +
+        QString::fromLatin1(QCryptographicHash::hash(picture.data, QCryptographicHash::Sha1).toHex());
+    QTextDocument *document = m_cursor.document();
+    document->addResource(QTextDocument::ImageResource, QUrl(name), image);
+
+    QTextImageFormat format;
+    format.merge(charFormat(state().chars));
+    format.setName(name);
+    // The goal size in twips, scaled in percent, shown in pixels.
+    const auto pixels = [](int twips, int scale) {
+        const double scaled = double(twips) * (scale > 0 ? scale : 100) / 100.0 / kTwipsPerPixel;
+        return std::clamp(scaled, 1.0, double(kMaxPicturePixels));
+    };
+    if (picture.goalWidth > 0)
+        format.setWidth(pixels(picture.goalWidth, picture.scaleX));
+    if (picture.goalHeight > 0)
+        format.setHeight(pixels(picture.goalHeight, picture.scaleY));
+    insertImage(format);
+}
+
+} // namespace win::rtf

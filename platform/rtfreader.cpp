@@ -1,0 +1,780 @@
+// The RTF reader: tokens, groups and the text they put into the document.
+// Keywords, code pages, tables and pictures are in rtfdestinations.cpp.
+#include "rtfreader.h"
+
+#include "rtfreader_p.h"
+
+#include <QTextBlock>
+#include <QTextImageFormat>
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <utility>
+
+namespace win {
+
+namespace rtf {
+
+namespace {
+
+bool isLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Printable ASCII that stands for itself in RTF text.
+bool isPlainAscii(char c)
+{
+    return c >= 0x20 && c <= 0x7E && c != '\\' && c != '{' && c != '}';
+}
+
+bool isGroupOrControl(char c)
+{
+    return c == '\\' || c == '{' || c == '}';
+}
+
+int clampIndent(bool hasParam, int param)
+{
+    return hasParam ? std::clamp(param, -kMaxIndentTwips, kMaxIndentTwips) : 0;
+}
+
+} // namespace
+
+Reader::Reader(QByteArrayView data, QTextCursor &cursor)
+    : m_data(data)
+    , m_cursor(cursor)
+{
+    m_stack.reserve(64);
+    m_stack.emplace_back();
+    m_originalBlockFormat = cursor.blockFormat();
+    m_paraWhole = cursor.atBlockStart();
+}
+
+void Reader::run()
+{
+    const char *const d = m_data.data();
+    const qsizetype n = m_data.size();
+    while (m_pos < n) {
+        const char c = d[m_pos];
+        if (c == '{') {
+            ++m_pos;
+            openGroup();
+        } else if (c == '}') {
+            ++m_pos;
+            closeGroup();
+            if (m_depth == 0)
+                break; // the document's own group is closed; what follows is not RTF
+        } else if (c == '\\') {
+            controlSequence();
+        } else if (c == '\r' || c == '\n') {
+            ++m_pos; // line ends in the data are not text
+        } else {
+            plainText();
+        }
+    }
+    // Data that ends early closes its groups (pictures and fonts still count).
+    while (m_depth > 0)
+        closeGroup();
+}
+
+// Plain characters: at least one is consumed.
+void Reader::plainText()
+{
+    const char *const d = m_data.data();
+    const qsizetype n = m_data.size();
+    if (m_star) {
+        // \* followed by text rather than a destination's name.
+        m_star = false;
+        state().destination = Destination::Skip;
+    }
+    switch (state().destination) {
+    case Destination::Skip:
+    case Destination::Object:
+        do {
+            ++m_pos;
+        } while (m_pos < n && !isGroupOrControl(d[m_pos]));
+        return;
+    case Destination::Picture:
+        pictureHex();
+        return;
+    case Destination::FontTable:
+        fontTableChar(uchar(d[m_pos++]));
+        return;
+    case Destination::ColorTable:
+        if (m_unicodeSkip > 0)
+            --m_unicodeSkip;
+        else if (d[m_pos] == ';')
+            commitColour();
+        ++m_pos;
+        return;
+    case Destination::Text:
+        break;
+    }
+
+    const uchar c = uchar(d[m_pos]);
+    if (m_unicodeSkip > 0) {
+        --m_unicodeSkip;
+        ++m_pos;
+        return;
+    }
+    if (m_needTrail || c >= 0x80) {
+        // The trail byte of a double-byte character may be plain ASCII; bytes
+        // above 0x7F that some writers leave unescaped are in the code page.
+        ++m_pos;
+        appendByte(c);
+        return;
+    }
+    if (c < 0x20 || c == 0x7F) {
+        ++m_pos;
+        if (c == '\t') {
+            flushBytes();
+            appendUnit(u'\t');
+        }
+        return;
+    }
+    qsizetype end = m_pos + 1;
+    while (end < n && isPlainAscii(d[end]))
+        ++end;
+    flushBytes();
+    appendAscii(QString::fromLatin1(d + m_pos, end - m_pos));
+    m_pos = end;
+}
+
+// At a backslash.
+void Reader::controlSequence()
+{
+    const char *const d = m_data.data();
+    ++m_pos;
+    if (m_pos >= m_data.size())
+        return; // a backslash at the very end
+    const char c = d[m_pos];
+    if (isLetter(c)) {
+        controlWord();
+        return;
+    }
+    ++m_pos;
+    if (c == '\'') {
+        hexByte();
+        return;
+    }
+    controlSymbol(c);
+}
+
+void Reader::controlWord()
+{
+    const char *const d = m_data.data();
+    const qsizetype n = m_data.size();
+    const qsizetype start = m_pos;
+    while (m_pos < n && isLetter(d[m_pos]))
+        ++m_pos;
+    const std::string_view word(d + start, std::size_t(m_pos - start));
+
+    bool negative = false;
+    if (m_pos + 1 < n && d[m_pos] == '-' && isDigit(d[m_pos + 1])) {
+        negative = true;
+        ++m_pos;
+    }
+    bool hasParam = false;
+    std::int64_t value = 0;
+    constexpr std::int64_t kSaturated = std::int64_t(std::numeric_limits<int>::max()) + 1;
+    while (m_pos < n && isDigit(d[m_pos])) {
+        hasParam = true;
+        // RTF allows ten digits; more are read but the value stays saturated.
+        value = std::min(value * 10 + (d[m_pos] - '0'), kSaturated);
+        ++m_pos;
+    }
+    if (negative)
+        value = -value;
+    const int param = int(std::clamp<std::int64_t>(value, std::numeric_limits<int>::min(),
+                                                    std::numeric_limits<int>::max()));
+    if (m_pos < n && d[m_pos] == ' ')
+        ++m_pos; // the delimiter space belongs to the control word
+
+    // Words longer than RTF allows (32 letters) are unknown.
+    const KeywordInfo info = word.size() <= 32 ? LookupKeyword(word) : KeywordInfo{};
+    if (info.id == Keyword::Bin) {
+        // Binary data: exactly N bytes, whatever they are, or what is left.
+        flushBytes();
+        const qsizetype count = std::min<qsizetype>(hasParam ? std::max(param, 0) : 0, n - m_pos);
+        const QByteArrayView bytes = m_data.sliced(m_pos, count);
+        m_pos += count;
+        if (m_unicodeSkip > 0) {
+            --m_unicodeSkip;
+        } else if (m_star) {
+            m_star = false;
+            state().destination = Destination::Skip;
+        } else if (state().destination == Destination::Picture) {
+            pictureBinary(bytes);
+        }
+        return;
+    }
+    keyword(info, hasParam, param);
+}
+
+void Reader::controlSymbol(char symbol)
+{
+    if (symbol == '*') {
+        if (m_unicodeSkip > 0)
+            --m_unicodeSkip;
+        else
+            m_star = true;
+        return;
+    }
+    if (symbol == '\r' || symbol == '\n') {
+        // A backslash before a line end is a paragraph mark.
+        keyword({Keyword::Par}, false, 0);
+        return;
+    }
+    char16_t unit = 0;
+    switch (symbol) {
+    case '\\':
+    case '{':
+    case '}':
+        // The trail byte of a double-byte character may be one of these.
+        if (m_needTrail && m_unicodeSkip == 0 && state().destination == Destination::Text) {
+            appendByte(uchar(symbol));
+            return;
+        }
+        unit = char16_t(symbol);
+        break;
+    case '~':
+        unit = 0x00A0; // no-break space
+        break;
+    case '-':
+        unit = 0x00AD; // soft hyphen
+        break;
+    case '_':
+        unit = 0x2011; // non-breaking hyphen
+        break;
+    default:
+        break; // \| \: and others: nothing to show
+    }
+    flushBytes();
+    if (m_unicodeSkip > 0) {
+        --m_unicodeSkip;
+        return;
+    }
+    m_star = false;
+    if (unit == 0)
+        return;
+    switch (state().destination) {
+    case Destination::Text:
+        appendUnit(unit);
+        break;
+    case Destination::FontTable:
+        if (unit < 0x80)
+            fontTableChar(uchar(unit));
+        else
+            fontNameUnit(unit);
+        break;
+    default:
+        break;
+    }
+}
+
+// After \' : two hex digits give one byte of the current code page.
+void Reader::hexByte()
+{
+    const char *const d = m_data.data();
+    const qsizetype n = m_data.size();
+    if (m_pos >= n || hexValue(d[m_pos]) < 0)
+        return; // not an escape after all: the \' is dropped, what follows is read as usual
+    if (m_pos + 1 >= n || hexValue(d[m_pos + 1]) < 0) {
+        ++m_pos; // half an escape gives nothing
+        return;
+    }
+    const uchar byte = uchar(hexValue(d[m_pos]) << 4 | hexValue(d[m_pos + 1]));
+    m_pos += 2;
+    if (m_unicodeSkip > 0) {
+        --m_unicodeSkip;
+        return;
+    }
+    m_star = false;
+    switch (state().destination) {
+    case Destination::Text:
+        appendByte(byte);
+        break;
+    case Destination::FontTable:
+        fontTableChar(byte);
+        break;
+    default:
+        break;
+    }
+}
+
+void Reader::keyword(KeywordInfo info, bool hasParam, int param)
+{
+    flushBytes();
+    if (m_unicodeSkip > 0) {
+        --m_unicodeSkip; // a control word in the fallback counts as one character
+        return;
+    }
+    GroupState &s = state();
+    if (m_star) {
+        m_star = false;
+        // Of the ignorable destinations, only a shape's picture is shown.
+        if (info.id != Keyword::ShpPict)
+            s.destination = Destination::Skip;
+        return;
+    }
+    if (s.destination == Destination::Skip)
+        return;
+    if (info.id == Keyword::Uc) {
+        s.unicodeSkip = hasParam ? std::max(param, 0) : 1;
+        return;
+    }
+    if (info.id == Keyword::U) {
+        unicode(hasParam, param);
+        return;
+    }
+    switch (s.destination) {
+    case Destination::Text:
+        textKeyword(info, hasParam, param);
+        break;
+    case Destination::FontTable:
+        fontTableKeyword(info.id, hasParam, param);
+        break;
+    case Destination::ColorTable:
+        colourKeyword(info.id, param);
+        break;
+    case Destination::Picture:
+        pictureKeyword(info.id, param);
+        break;
+    case Destination::Object:
+        if (info.id == Keyword::Result)
+            s.destination = Destination::Text;
+        else if (info.id == Keyword::SkipDestination)
+            s.destination = Destination::Skip;
+        break;
+    case Destination::Skip:
+        break;
+    }
+}
+
+void Reader::textKeyword(KeywordInfo info, bool hasParam, int param)
+{
+    GroupState &s = state();
+    CharProps &chars = s.chars;
+    ParaProps &para = s.para;
+    const bool on = !hasParam || param != 0;
+    switch (info.id) {
+    case Keyword::Ansi:
+        m_documentCodePage = 1252;
+        break;
+    case Keyword::Mac:
+        m_documentCodePage = 10000;
+        break;
+    case Keyword::Pc:
+        m_documentCodePage = 437;
+        break;
+    case Keyword::Pca:
+        m_documentCodePage = 850;
+        break;
+    case Keyword::AnsiCpg:
+        if (hasParam && m_decoders.isKnown(param))
+            m_documentCodePage = param;
+        break;
+    case Keyword::Deff:
+        if (hasParam)
+            m_defaultFont = param;
+        break;
+    case Keyword::Character:
+        appendUnit(info.character);
+        break;
+    case Keyword::Par:
+        paragraph();
+        break;
+    case Keyword::SoftBreak:
+        if (!m_pendingBreak)
+            paragraph();
+        break;
+    case Keyword::Cell:
+        // Cells are separated by tabs; the row's last cell needs none.
+        beginContent();
+        m_pendingCellTab = true;
+        break;
+    case Keyword::Row:
+        m_pendingCellTab = false;
+        paragraph();
+        break;
+    case Keyword::Pard:
+        para = {};
+        break;
+    case Keyword::Ql:
+        para.alignment = Qt::AlignLeft;
+        break;
+    case Keyword::Qc:
+        para.alignment = Qt::AlignHCenter;
+        break;
+    case Keyword::Qr:
+        para.alignment = Qt::AlignRight;
+        break;
+    case Keyword::Qj:
+        para.alignment = Qt::AlignJustify;
+        break;
+    case Keyword::Li:
+        para.left = clampIndent(hasParam, param);
+        break;
+    case Keyword::Ri:
+        para.right = clampIndent(hasParam, param);
+        break;
+    case Keyword::Fi:
+        para.first = clampIndent(hasParam, param);
+        break;
+    case Keyword::Plain:
+        chars = {};
+        break;
+    case Keyword::Bold:
+        chars.bold = on;
+        break;
+    case Keyword::Italic:
+        chars.italic = on;
+        break;
+    case Keyword::Underline:
+        chars.underline = on;
+        break;
+    case Keyword::UnderlineNone:
+        chars.underline = false;
+        break;
+    case Keyword::Strike:
+        chars.strike = on;
+        break;
+    case Keyword::Sub:
+        chars.script = on ? Script::Sub : Script::Normal;
+        break;
+    case Keyword::Super:
+        chars.script = on ? Script::Super : Script::Normal;
+        break;
+    case Keyword::NoSuperSub:
+        chars.script = Script::Normal;
+        break;
+    case Keyword::FontSize:
+        chars.halfPoints = std::clamp(hasParam ? param : 24, kMinHalfPoints, kMaxHalfPoints);
+        break;
+    case Keyword::Font:
+        if (hasParam)
+            chars.font = param;
+        break;
+    case Keyword::Foreground:
+        chars.foreground = hasParam ? param : 0;
+        break;
+    case Keyword::Background:
+        chars.background = hasParam ? param : 0;
+        break;
+    case Keyword::FontTable:
+        s.destination = Destination::FontTable;
+        m_font = {};
+        break;
+    case Keyword::ColorTable:
+        s.destination = Destination::ColorTable;
+        m_colours.clear();
+        m_colour = {};
+        m_formatValid = false;
+        break;
+    case Keyword::Pict:
+        startPicture();
+        break;
+    case Keyword::Object:
+        s.destination = Destination::Object;
+        break;
+    case Keyword::SkipDestination:
+        s.destination = Destination::Skip;
+        break;
+    default:
+        break; // unknown words, and words that mean nothing in text
+    }
+}
+
+void Reader::unicode(bool hasParam, int param)
+{
+    if (!hasParam)
+        return;
+    // Values above 32767 are written negative; what is neither is no character.
+    const char16_t unit =
+        param >= -32768 && param <= 65535 ? char16_t(param < 0 ? param + 65536 : param) : 0xFFFD;
+    switch (state().destination) {
+    case Destination::Text:
+        appendUnit(unit);
+        break;
+    case Destination::FontTable:
+        fontNameUnit(unit);
+        break;
+    default:
+        break;
+    }
+    m_unicodeSkip = state().unicodeSkip;
+}
+
+void Reader::openGroup()
+{
+    flushBytes();
+    m_unicodeSkip = 0;
+    m_star = false;
+    ++m_depth;
+    if (m_depth <= kMaxTrackedDepth) {
+        GroupState inner = m_stack.back();
+        // Groups inside a picture hold its properties, never its data.
+        if (inner.destination == Destination::Picture)
+            inner.destination = Destination::Skip;
+        m_stack.push_back(inner);
+    } else if (m_depth == kMaxTrackedDepth + 1) {
+        m_overflowState = m_stack.back();
+        if (m_stack.back().destination == Destination::Picture)
+            m_stack.back().destination = Destination::Skip;
+    }
+}
+
+void Reader::closeGroup()
+{
+    flushBytes();
+    m_unicodeSkip = 0;
+    m_star = false;
+    const Destination destination = state().destination;
+    if (destination == Destination::FontTable && m_font.number >= 0)
+        commitFont(); // an entry without its closing semicolon
+    if (destination == Destination::ColorTable && m_colour.given)
+        commitColour();
+    if (m_picture.active && m_picture.depth == m_depth)
+        finishPicture();
+    if (m_depth == 1)
+        finish(); // the document's group: its state is the last paragraph's
+    if (m_depth <= kMaxTrackedDepth)
+        m_stack.pop_back();
+    else if (m_depth == kMaxTrackedDepth + 1)
+        m_stack.back() = m_overflowState;
+    --m_depth;
+}
+
+int Reader::currentCodePage() const
+{
+    const int font = m_stack.back().chars.font >= 0 ? m_stack.back().chars.font : m_defaultFont;
+    const auto it = m_fonts.find(font);
+    if (it != m_fonts.end() && it->second.codePage != 0)
+        return it->second.codePage;
+    return m_documentCodePage;
+}
+
+void Reader::appendByte(uchar byte)
+{
+    const int codePage = m_needTrail ? m_bytesCodePage : currentCodePage();
+    if (!m_bytes.isEmpty() && codePage != m_bytesCodePage)
+        flushBytes();
+    m_bytesCodePage = codePage;
+    m_bytes.append(char(byte));
+    m_needTrail = !m_needTrail && IsLeadByte(codePage, byte);
+}
+
+void Reader::flushBytes()
+{
+    if (m_bytes.isEmpty())
+        return;
+    QByteArray bytes = std::exchange(m_bytes, QByteArray());
+    // A lead byte whose trail byte never came is no character.
+    const bool brokenLast = std::exchange(m_needTrail, false);
+    if (brokenLast)
+        bytes.chop(1);
+    const QString text = m_decoders.decode(m_bytesCodePage, bytes);
+    for (const QChar c : text)
+        appendUnit(c.unicode());
+    if (brokenLast)
+        appendUnit(char16_t(QChar::ReplacementCharacter));
+}
+
+void Reader::appendUnit(char16_t unit)
+{
+    if (unit < 0x20 && unit != u'\t')
+        return; // control characters are not text
+    if (unit == 0x2029) {
+        paragraph();
+        return;
+    }
+    // Object replacement and frame marks belong to the document's structure;
+    // as characters of the text they would stand for nothing.
+    if (unit == 0x7F || unit == 0xFFFC || unit == 0xFDD0 || unit == 0xFDD1)
+        return;
+    beginContent();
+    if (!m_run.isEmpty() && !(m_runProps == state().chars))
+        flushRun();
+    if (m_run.isEmpty())
+        m_runProps = state().chars;
+    m_run.append(QChar(unit));
+}
+
+void Reader::appendAscii(QStringView text)
+{
+    beginContent();
+    if (!m_run.isEmpty() && !(m_runProps == state().chars))
+        flushRun();
+    if (m_run.isEmpty())
+        m_runProps = state().chars;
+    m_run.append(text);
+}
+
+// Before anything is shown: the break of a \par before it, the tab of a cell.
+void Reader::beginContent()
+{
+    if (m_pendingBreak)
+        emitBreak();
+    if (m_pendingCellTab) {
+        m_pendingCellTab = false;
+        appendUnit(u'\t');
+    }
+}
+
+void Reader::flushRun()
+{
+    if (m_run.isEmpty())
+        return;
+    // A surrogate without its partner is no character.
+    for (qsizetype i = 0; i < m_run.size(); ++i) {
+        const QChar c = m_run.at(i);
+        if (c.isHighSurrogate() && i + 1 < m_run.size() && m_run.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            m_run[i] = QChar(QChar::ReplacementCharacter);
+    }
+    m_cursor.insertText(m_run, charFormat(m_runProps));
+    m_run.clear();
+}
+
+void Reader::paragraph()
+{
+    flushBytes();
+    if (m_pendingBreak)
+        emitBreak();
+    if (m_pendingCellTab) {
+        m_pendingCellTab = false;
+        appendUnit(u'\t');
+    }
+    flushRun();
+    // An empty paragraph keeps the character format of its mark.
+    if (m_cursor.block().length() == 1)
+        m_cursor.setBlockCharFormat(charFormat(state().chars));
+    m_pendingPara = state().para;
+    m_pendingBreak = true;
+}
+
+// The paragraph ended by the last \par takes its format and the break is made.
+// The new block starts with the format of the block the content went into, so
+// that the text after the insertion point keeps its paragraph's format.
+void Reader::emitBreak()
+{
+    m_pendingBreak = false;
+    applyBlockFormat(m_pendingPara);
+    m_cursor.insertBlock(m_originalBlockFormat, charFormat(state().chars));
+    m_paraWhole = true;
+}
+
+void Reader::applyBlockFormat(const ParaProps &para)
+{
+    QTextBlockFormat format = m_originalBlockFormat;
+    if (para.alignment != 0)
+        format.setAlignment(Qt::Alignment(para.alignment));
+    else
+        format.clearProperty(QTextFormat::BlockAlignment);
+    // The RTF indent is the whole indent: no indent levels besides it.
+    format.clearProperty(QTextFormat::BlockIndent);
+    const auto setOrClear = [&format](int property, int twips) {
+        if (twips != 0)
+            format.setProperty(property, twips / kTwipsPerPixel);
+        else
+            format.clearProperty(property);
+    };
+    setOrClear(QTextFormat::BlockLeftMargin, para.left);
+    setOrClear(QTextFormat::BlockRightMargin, para.right);
+    setOrClear(QTextFormat::TextIndent, para.first);
+    m_cursor.setBlockFormat(format);
+}
+
+void Reader::insertImage(const QTextImageFormat &format)
+{
+    beginContent();
+    flushRun();
+    m_cursor.insertImage(format);
+}
+
+// The last paragraph, ended by a final \par or by the end of the data, takes
+// its RTF format only when it is wholly the RTF's: it began at the start of its
+// block and nothing of the document follows it. Text inserted into the middle
+// of a paragraph leaves that paragraph's format as it was.
+void Reader::finish()
+{
+    flushBytes();
+    if (!m_pendingBreak) {
+        flushRun();
+        m_pendingPara = state().para;
+    }
+    m_pendingBreak = false; // a final \par makes no empty paragraph
+    m_pendingCellTab = false;
+    if (m_paraWhole && m_cursor.atBlockEnd())
+        applyBlockFormat(m_pendingPara);
+}
+
+QTextCharFormat Reader::charFormat(const CharProps &props)
+{
+    if (m_formatValid && props == m_formatProps)
+        return m_format;
+    QTextCharFormat format;
+    if (props.bold)
+        format.setFontWeight(QFont::Bold);
+    if (props.italic)
+        format.setFontItalic(true);
+    if (props.underline)
+        format.setFontUnderline(true);
+    if (props.strike)
+        format.setFontStrikeOut(true);
+    if (props.script == Script::Sub)
+        format.setVerticalAlignment(QTextCharFormat::AlignSubScript);
+    else if (props.script == Script::Super)
+        format.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
+    if (props.halfPoints > 0)
+        format.setFontPointSize(props.halfPoints / 2.0);
+    if (props.font >= 0) {
+        const auto it = m_fonts.find(props.font);
+        if (it != m_fonts.end() && !it->second.family.isEmpty())
+            format.setFontFamilies({it->second.family});
+    }
+    const auto colour = [this](int index) {
+        return index >= 0 && index < m_colours.size() ? m_colours.at(index) : QColor();
+    };
+    if (const QColor c = colour(props.foreground); c.isValid())
+        format.setForeground(c);
+    if (const QColor c = colour(props.background); c.isValid())
+        format.setBackground(c);
+    m_formatProps = props;
+    m_format = format;
+    m_formatValid = true;
+    return format;
+}
+
+} // namespace rtf
+
+bool ReadRtf(QByteArrayView data, QTextCursor &cursor)
+{
+    if (cursor.isNull() || !data.startsWith(QByteArrayView("{\\rtf")))
+        return false;
+    if (cursor.hasSelection())
+        cursor.removeSelectedText();
+    rtf::Reader reader(data, cursor);
+    reader.run();
+    return true;
+}
+
+} // namespace win

@@ -1,0 +1,388 @@
+// The editor control's selection, search, caret placement, undo, clipboard,
+// links and right-click menu.
+#include "editortestutil.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QMimeData>
+#include <QTextBlock>
+
+using namespace veskel;
+
+namespace {
+
+struct Click
+{
+    QString url;
+    TMouseButton button;
+};
+
+// The centre of the character at the position, in viewport coordinates.
+QPoint pointOf(win::RichEditWindow *window, int position)
+{
+    QTextCursor cursor(window->document());
+    cursor.setPosition(position);
+    const QRect before = window->cursorRect(cursor);
+    cursor.setPosition(position + 1);
+    const QRect after = window->cursorRect(cursor);
+    return QPoint((before.left() + after.left()) / 2, before.center().y());
+}
+
+} // namespace
+
+class TestRichEditorSelection : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void find_data()
+    {
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<QString>("needle");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<uint>("options");
+        QTest::addColumn<int>("found");
+        QTest::newRow("case ignored, end past content") << "ABC def"
+                                                        << "abc" << 0 << 1000 << 0u << 0;
+        QTest::newRow("inside a word") << "concatenate"
+                                       << "cat" << 0 << 100 << 0u << 3;
+        QTest::newRow("break counts one") << "ab\r\ncd"
+                                          << "cd" << 0 << 100 << 0u << 3;
+        QTest::newRow("after several breaks") << "a\r\n\r\n\r\nxyz"
+                                              << "xyz" << 0 << 100 << 0u << 4;
+        QTest::newRow("from a start") << "abcabc"
+                                      << "abc" << 1 << 100 << 0u << 3;
+        QTest::newRow("not there") << "abcabc"
+                                   << "abd" << 0 << 100 << 0u << -1;
+        QTest::newRow("empty text") << "abc"
+                                    << "" << 0 << 100 << 0u << -1;
+        QTest::newRow("past the range") << "abcabc"
+                                        << "abc" << 1 << 4 << 0u << -1;
+        QTest::newRow("start past content") << "abc"
+                                            << "abc" << 10 << 100 << 0u << -1;
+        QTest::newRow("match case") << "Abc abc"
+                                    << "abc" << 0 << 100 << uint(MatchCase) << 4;
+        QTest::newRow("whole word") << "concat cat"
+                                    << "cat" << 0 << 100 << uint(WholeWord) << 7;
+        QTest::newRow("non-ascii case")
+            << QString::fromUtf16(u"x \u00C9T\u00C9") << QString::fromUtf16(u"\u00E9t\u00E9") << 0
+            << 100 << 0u << 2;
+        QTest::newRow("across a break") << "ab\r\ncd"
+                                        << "b\r\nc" << 0 << 100 << 0u << 1;
+    }
+    void find()
+    {
+        QFETCH(QString, content);
+        QFETCH(QString, needle);
+        QFETCH(int, start);
+        QFETCH(int, length);
+        QFETCH(uint, options);
+        QFETCH(int, found);
+        TRichEditor editor;
+        test::prepare(editor);
+        editor.setText(content);
+        QCOMPARE(editor.Find(needle, start, length, options), found);
+    }
+
+    void selectionStartThenLength()
+    {
+        TRichEditor editor;
+        test::prepare(editor);
+        editor.setText("0123456789\r\nabcdef");
+        editor.setSelectionStart(5);
+        editor.setSelectionLength(3);
+        QCOMPARE(editor.SelectionStart(), 5);
+        QCOMPARE(editor.SelectionLength(), 3);
+        QCoreApplication::processEvents(); // the window shows it at the next turn
+        QCOMPARE(editor.InnerWindow()->textCursor().selectedText(), "567");
+        editor.setSelectionStart(11);
+        editor.setSelectionLength(100); // clamped at the end
+        QCOMPARE(editor.SelectionLength(), 6);
+    }
+
+    // After a failed find the start is -1: the caret goes to the end and the
+    // length that follows selects nothing.
+    void minusOneSelectsNothing()
+    {
+        TRichEditor editor;
+        test::prepare(editor);
+        editor.setText("some text");
+        editor.setSelectionStart(-1);
+        editor.setSelectionLength(4);
+        QCOMPARE(editor.SelectionStart(), 9);
+        QCOMPARE(editor.SelectionLength(), 0);
+    }
+
+    void caretByLine_data()
+    {
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
+        QTest::addColumn<int>("position");
+        // Lines at width 10: "0123456789" "abcdefghij" "k" | "" | "end"
+        QTest::newRow("first line") << 1 << 0 << 1;
+        QTest::newRow("wrapped line") << 1 << 1 << 11;
+        QTest::newRow("last of paragraph") << 1 << 2 << 21;
+        QTest::newRow("empty line: next line") << 1 << 3 << 23;
+        QTest::newRow("last line") << 1 << 4 << 24;
+        QTest::newRow("past the last line") << 1 << 1000 << 0;
+        QTest::newRow("past the end") << 10 << 4 << 26;
+    }
+    void caretByLine()
+    {
+        QFETCH(int, x);
+        QFETCH(int, y);
+        QFETCH(int, position);
+        TRichEditor editor;
+        test::prepare(editor, 10);
+        editor.setText("0123456789abcdefghijk\r\n\r\nend");
+        editor.SetCaretPosition(x, y);
+        QCOMPARE(editor.SelectionStart(), position);
+        QCOMPARE(editor.SelectionLength(), 0);
+    }
+
+    void linesAndPositions()
+    {
+        TRichEditor editor;
+        test::prepare(editor, 10);
+        editor.setText("0123456789abcdefghijk\r\n\r\nend");
+        const QList<int> starts{0, 10, 20, 22, 23};
+        for (int line = 0; line < starts.size(); ++line) {
+            QCOMPARE(editor.LineStart(line), starts[line]);
+            QCOMPARE(editor.LineFromPosition(starts[line]), line);
+        }
+        QCOMPARE(editor.LineStart(5), -1);
+        QCOMPARE(editor.LineFromPosition(15), 1);
+        QCOMPARE(editor.LineFromPosition(1000), 4);
+        editor.setSelectionStart(12);
+        QCOMPARE(editor.LineStart(-1), 10);
+        QCOMPARE(editor.LineFromPosition(-1), 1);
+        QCOMPARE(editor.InnerWindow()->getLineCount(), 5);
+    }
+
+    void undoAfterTyping()
+    {
+        TRichEditor editor;
+        test::prepare(editor);
+        editor.setText("base");
+        editor.setSelectionStart(4);
+        QTest::keyClicks(editor.InnerWindow(), " more");
+        QCOMPARE(editor.Text(), "base more");
+        editor.Undo();
+        QCOMPARE(editor.Text(), "base");
+        editor.Redo();
+        QCOMPARE(editor.Text(), "base more");
+    }
+
+    void replaceSelectionIsNotUndoable()
+    {
+        TRichEditor editor;
+        test::prepare(editor);
+        editor.setText("abc");
+        editor.setSelectionStart(3);
+        QTest::keyClicks(editor.InnerWindow(), "d");
+        QVERIFY(editor.InnerWindow()->canUndo());
+        editor.setSelectionStart(1);
+        editor.setSelectionLength(1);
+        editor.ReplaceSelection("X\r\nY");
+        QCOMPARE(editor.Text(), "aX\r\nYcd");
+        QVERIFY(!editor.InnerWindow()->canUndo());
+        editor.Undo();
+        QCOMPARE(editor.Text(), "aX\r\nYcd");
+    }
+
+    // The find-and-replace loop: every position read in the loop is exact.
+    void replaceLoopPositions()
+    {
+        TRichEditor editor;
+        editor.Properties().setWordWrap(false);
+        test::prepare(editor);
+        editor.setText(QString("aaa").repeated(50));
+        int pos = editor.Find("a", 0, 1000);
+        int rounds = 0;
+        while (pos >= 0 && rounds < 1000) {
+            editor.setSelectionStart(pos);
+            editor.setSelectionLength(1);
+            QCOMPARE(editor.SelectionStart(), pos);
+            editor.ReplaceSelection("bb");
+            pos = editor.Find("a", pos + 2, 1000);
+            ++rounds;
+        }
+        QCOMPARE(rounds, 150);
+        QCOMPARE(editor.Text(), QString(300, u'b'));
+        QCOMPARE(editor.Lines().LineCount(), 1);
+    }
+
+    void copyAndCut()
+    {
+        TRichEditor editor;
+        test::prepare(editor);
+        editor.setText("copy me");
+        QApplication::clipboard()->setText("before");
+        editor.setSelectionStart(2);
+        editor.Copy(); // nothing selected
+        QCOMPARE(QApplication::clipboard()->text(), "before");
+        editor.Cut();
+        QCOMPARE(editor.Text(), "copy me");
+        editor.setSelectionStart(0);
+        editor.setSelectionLength(4);
+        editor.Copy();
+        QCOMPARE(QApplication::clipboard()->text(), "copy");
+        const QMimeData *data = QApplication::clipboard()->mimeData();
+        QVERIFY(data->hasHtml());
+        QVERIFY(data->data("text/rtf").startsWith("{\\rtf"));
+        editor.Cut();
+        QCOMPARE(editor.Text(), " me");
+        editor.setSelectionStart(3);
+        editor.Paste();
+        QCOMPARE(editor.Text(), " mecopy");
+    }
+
+    void pasteTakesBestFormat()
+    {
+        TRichEditor editor;
+        test::prepare(editor);
+        auto *data = new QMimeData;
+        data->setText("plain");
+        data->setHtml("<b>html</b>");
+        data->setData("text/rtf", "{\\rtf1 \\b rtf\\b0}");
+        QApplication::clipboard()->setMimeData(data);
+        QVERIFY(editor.CanPaste());
+        editor.Paste();
+        QCOMPARE(editor.Text(), "rtf");
+        auto *plain = new QMimeData;
+        plain->setText("a\nb");
+        QApplication::clipboard()->setMimeData(plain);
+        editor.Paste();
+        QCOMPARE(editor.Text(), "rtfa\r\nb");
+    }
+
+    void clearLeavesNothing()
+    {
+        TRichEditor editor;
+        test::prepare(editor);
+        editor.setText("{\\rtf1 text \\b bold}");
+        editor.Clear();
+        QCOMPARE(editor.Text(), "");
+        QCOMPARE(editor.Lines().LineCount(), 0);
+    }
+
+    void linkClicks_data()
+    {
+        QTest::addColumn<Qt::MouseButton>("press");
+        QTest::addColumn<Qt::MouseButton>("release");
+        QTest::addColumn<int>("releaseAt");
+        QTest::addColumn<int>("clicks");
+        QTest::addColumn<int>("button");
+        // "see http://a.example/x and www.b.example now"
+        QTest::newRow("left") << Qt::LeftButton << Qt::LeftButton << 6 << 1 << int(mbLeft);
+        QTest::newRow("right") << Qt::RightButton << Qt::RightButton << 6 << 1 << int(mbRight);
+        QTest::newRow("left then right") << Qt::LeftButton << Qt::RightButton << 6 << 0 << 0;
+        QTest::newRow("released on another link")
+            << Qt::LeftButton << Qt::LeftButton << 28 << 0 << 0;
+        QTest::newRow("middle") << Qt::MiddleButton << Qt::MiddleButton << 6 << 0 << 0;
+    }
+    void linkClicks()
+    {
+        QFETCH(Qt::MouseButton, press);
+        QFETCH(Qt::MouseButton, release);
+        QFETCH(int, releaseAt);
+        QFETCH(int, clicks);
+        QFETCH(int, button);
+        TRichEditor editor;
+        editor.Properties().setAutoURLDetect(true);
+        test::prepare(editor);
+        QList<Click> seen;
+        editor.Properties().OnURLClick = [&seen](TRichEditor *, const QString &url,
+                                                 TMouseButton b) {
+            seen.append({url, b});
+        };
+        editor.setText("see http://a.example/x and www.b.example now");
+        win::RichEditWindow *window = editor.InnerWindow();
+        QWidget *viewport = window->viewport();
+        QTest::mousePress(viewport, press, {}, pointOf(window, 8));
+        QTest::mouseRelease(viewport, release, {}, pointOf(window, releaseAt));
+        QCOMPARE(seen.size(), clicks);
+        if (clicks > 0) {
+            QCOMPARE(seen[0].url, "http://a.example/x");
+            QCOMPARE(int(seen[0].button), button);
+        }
+        QCOMPARE(editor.LinkRange(), (win::CHARRANGE{-1, -1}));
+    }
+
+    void noLinkWithoutDetection()
+    {
+        TRichEditor editor;
+        test::prepare(editor);
+        int clicks = 0;
+        editor.Properties().OnURLClick = [&clicks](TRichEditor *, const QString &, TMouseButton) {
+            ++clicks;
+        };
+        editor.setText("http://a.example/");
+        QTest::mouseClick(editor.InnerWindow()->viewport(), Qt::LeftButton, {},
+                          pointOf(editor.InnerWindow(), 3));
+        QCOMPARE(clicks, 0);
+    }
+
+    void contextMenuStates_data()
+    {
+        QTest::addColumn<bool>("select");
+        QTest::addColumn<bool>("type");
+        QTest::addColumn<bool>("clipboard");
+        QTest::addColumn<QString>("enabled"); // one letter per item: U R - T C P D - A
+        QTest::newRow("nothing") << false << false << false << "000000001";
+        QTest::newRow("selection") << true << false << false << "000110101";
+        QTest::newRow("typed") << false << true << false << "100000001";
+        QTest::newRow("clipboard") << false << false << true << "000001001";
+    }
+    void contextMenuStates()
+    {
+        QFETCH(bool, select);
+        QFETCH(bool, type);
+        QFETCH(bool, clipboard);
+        QFETCH(QString, enabled);
+        QApplication::clipboard()->clear();
+        if (clipboard) {
+            QApplication::clipboard()->setText("x");
+        }
+        TRichEditor editor;
+        test::prepare(editor);
+        editor.setText("some text");
+        if (type) {
+            editor.setSelectionStart(9);
+            QTest::keyClicks(editor.InnerWindow(), "!");
+        }
+        if (select) {
+            editor.setSelectionStart(0);
+            editor.setSelectionLength(4);
+        }
+        editor.UpdateContextMenu();
+        const QList<QAction *> actions = editor.ContextMenu()->actions();
+        QCOMPARE(actions.size(), 9);
+        const QStringList captions{"&Undo",  "&Redo",   "", "Cu&t",       "&Copy",
+                                   "&Paste", "&Delete", "", "Select &All"};
+        QString states;
+        for (int i = 0; i < actions.size(); ++i) {
+            QCOMPARE(actions[i]->isSeparator(), captions[i].isEmpty());
+            QCOMPARE(actions[i]->text(), captions[i]);
+            states += actions[i]->isSeparator() ? '0' : (actions[i]->isEnabled() ? '1' : '0');
+        }
+        QCOMPARE(states, enabled);
+    }
+
+    void selectAllFromMenu()
+    {
+        TRichEditor editor;
+        test::prepare(editor);
+        editor.setText("ab\r\ncd");
+        editor.UpdateContextMenu();
+        editor.ContextMenu()->actions()[8]->trigger();
+        QCOMPARE(editor.SelectionStart(), 0);
+        QCOMPARE(editor.SelectionLength(), 5);
+    }
+};
+
+QTEST_MAIN(TestRichEditorSelection)
+#include "tst_richeditor_selection.moc"
