@@ -169,4 +169,29 @@ LPWSTR CharNextW(LPCWSTR p)
     return const_cast<LPWSTR>(p + 1);
 }
 
+LPWSTR CharLowerW(LPWSTR text)
+{
+    if (text == nullptr) {
+        return nullptr;
+    }
+    for (LPWSTR p = text; *p != 0; ++p) {
+        *p = QChar(*p).toLower().unicode();
+    }
+    return text;
+}
+
+namespace {
+int startupShowCommand = SW_SHOWDEFAULT;
+}
+
+int GetStartupShowCommand()
+{
+    return startupShowCommand;
+}
+
+void SetStartupShowCommand(int command)
+{
+    startupShowCommand = command;
+}
+
 } // namespace win

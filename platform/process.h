@@ -39,4 +39,20 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
 // one character. At the terminating NUL, p itself.
 LPWSTR CharNextW(LPCWSTR p);
 
+// Lower-cases the NUL-terminated string in place and returns it.
+LPWSTR CharLowerW(LPWSTR text);
+
+// How the process was asked to show its main window.
+inline constexpr int SW_SHOWNORMAL = 1;
+inline constexpr int SW_SHOWMINIMIZED = 2;
+inline constexpr int SW_SHOWMAXIMIZED = 3;
+inline constexpr int SW_SHOWMINNOACTIVE = 7;
+inline constexpr int SW_SHOWDEFAULT = 10;
+
+// The show command the process was started with. This platform starts every
+// process with SW_SHOWDEFAULT; the desktop's own window rules apply.
+int GetStartupShowCommand();
+// Sets the show command (tests, and launchers that know better).
+void SetStartupShowCommand(int command);
+
 } // namespace win

@@ -110,62 +110,30 @@ KeywordInfo LookupKeyword(std::string_view word)
                                  "ulthldash", "ululdbwave", "ulw", "ulwave"})
             t.emplace(name, KeywordInfo{K::Underline});
         // Destinations whose content is not part of the text.
-        for (const char *name :
-             {"aftncn",     "aftnsep",    "aftnsepc",
-              "annotation", "atnauthor",  "atndate",
-              "atnicn",     "atnid",      "atnparent",
-              "atnref",     "atntime",    "atrfend",
-              "atrfstart",  "author",     "background",
-              "bkmkend",    "bkmkstart",  "blipuid",
-              "buptim",     "category",   "colorschememapping",
-              "comment",    "company",    "creatim",
-              "datafield",  "datastore",  "defchp",
-              "defpap",     "do",         "doccomm",
-              "docvar",     "dptxbxtext", "ebcend",
-              "ebcstart",   "factoidname", "falt",
-              "fchars",     "ffdeftext",  "ffentrymcr",
-              "ffexitmcr",  "ffformat",   "ffhelptext",
-              "ffl",        "ffname",     "ffstattext",
-              "filetbl",    "fldinst",    "fldtype",
-              "fname",      "fontemb",    "fontfile",
-              "footer",     "footerf",    "footerl",
-              "footerr",    "footnote",   "formfield",
-              "ftncn",      "ftnsep",     "ftnsepc",
-              "generator",  "gridtbl",    "header",
-              "headerf",    "headerl",    "headerr",
-              "hl",         "hlfr",       "hlinkbase",
-              "hlloc",      "hlsrc",      "hsv",
-              "htmltag",    "info",       "keycode",
-              "keywords",   "latentstyles", "lchars",
-              "levelnumbers", "leveltext", "lfolevel",
-              "linkval",    "list",       "listlevel",
-              "listname",   "listoverride", "listoverridetable",
-              "listpicture", "liststylename", "listtable",
-              "listtext",   "lsdlockedexcept", "mailmerge",
-              "manager",    "mmath",      "mmathPict",
-              "mmathPr",    "nesttableprops", "nextfile",
-              "nonesttables", "nonshppict", "objalias",
-              "objclass",   "objdata",    "objitem",
-              "objname",    "objsect",    "objtime",
-              "oldcprops",  "oldpprops",  "oldsprops",
-              "oldtprops",  "operator",   "panose",
-              "password",   "passwordhash", "pgdsctbl",
-              "pgp",        "pgptbl",     "picprop",
-              "pn",         "pnseclvl",   "pntext",
-              "pntxta",     "pntxtb",     "printim",
-              "private",    "propname",   "protend",
-              "protstart",  "protusertbl", "pxe",
-              "revtbl",     "revtim",     "rsidtbl",
-              "rxe",        "shpinst",    "sn",
-              "sp",         "stylesheet", "subject",
-              "sv",         "tc",         "template",
-              "themedata",  "title",      "txe",
-              "ud",         "userprops",  "wgrffmtfilter",
-              "windowcaption", "writereservation", "writereservhash",
-              "xe",         "xform",      "xmlattrname",
-              "xmlattrvalue", "xmlclose", "xmlname",
-              "xmlnstbl",   "xmlopen"})
-            t.emplace(name, KeywordInfo{K::SkipDestination});
+        constexpr std::string_view skipped =
+            "aftncn aftnsep aftnsepc annotation atnauthor atndate atnicn atnid atnparent atnref "
+            "atntime atrfend atrfstart author background bkmkend bkmkstart blipuid buptim "
+            "category colorschememapping comment company creatim datafield datastore defchp "
+            "defpap do doccomm docvar dptxbxtext ebcend ebcstart factoidname falt fchars "
+            "ffdeftext ffentrymcr ffexitmcr ffformat ffhelptext ffl ffname ffstattext filetbl "
+            "fldinst fldtype fname fontemb fontfile footer footerf footerl footerr footnote "
+            "formfield ftncn ftnsep ftnsepc generator gridtbl header headerf headerl headerr hl "
+            "hlfr hlinkbase hlloc hlsrc hsv htmltag info keycode keywords latentstyles lchars "
+            "levelnumbers leveltext lfolevel linkval list listlevel listname listoverride "
+            "listoverridetable listpicture liststylename listtable listtext lsdlockedexcept "
+            "mailmerge manager mmath mmathPict mmathPr nesttableprops nextfile nonesttables "
+            "nonshppict objalias objclass objdata objitem objname objsect objtime oldcprops "
+            "oldpprops oldsprops oldtprops operator panose password passwordhash pgdsctbl pgp "
+            "pgptbl picprop pn pnseclvl pntext pntxta pntxtb printim private propname protend "
+            "protstart protusertbl pxe revtbl revtim rsidtbl rxe shpinst sn sp stylesheet "
+            "subject sv tc template themedata title txe ud userprops wgrffmtfilter "
+            "windowcaption writereservation writereservhash xe xform xmlattrname xmlattrvalue "
+            "xmlclose xmlname xmlnstbl xmlopen";
+        for (std::size_t from = 0; from < skipped.size();) {
+            const std::size_t to = std::min(skipped.find(' ', from), skipped.size());
+            t.emplace(skipped.substr(from, to - from), KeywordInfo{K::SkipDestination});
+            from = to + 1;
+        }
         return t;
     }();
     const auto it = table.find(word);
@@ -283,8 +251,8 @@ QStringDecoder *Decoders::decoder(int codePage)
     auto it = m_decoders.find(codePage);
     if (it == m_decoders.end()) {
         const char *name = codePageName(codePage);
-        QStringDecoder decoder = name ? QStringDecoder(name, QStringConverter::Flag::Stateless)
-                                      : QStringDecoder();
+        QStringDecoder decoder =
+            name ? QStringDecoder(name, QStringConverter::Flag::Stateless) : QStringDecoder();
         it = m_decoders.emplace(codePage, std::move(decoder)).first;
     }
     return it->second.isValid() ? &it->second : nullptr;
@@ -367,8 +335,8 @@ void Reader::decodeFontBytes()
 void Reader::commitFont()
 {
     decodeFontBytes();
-    if (m_font.number >= 0 && (m_fonts.size() < std::size_t(kMaxTableEntries) ||
-                               m_fonts.count(m_font.number) != 0)) {
+    if (m_font.number >= 0 &&
+        (m_fonts.size() < std::size_t(kMaxTableEntries) || m_fonts.count(m_font.number) != 0)) {
         FontEntry entry;
         QString family;
         for (const QChar c : std::as_const(m_font.name)) {
@@ -537,7 +505,8 @@ void Reader::finishPicture()
     // Named by its content: the same picture read twice is one resource.
     const QString name =
         QStringLiteral("rtfimage:") +
-        QString::fromLatin1(QCryptographicHash::hash(picture.data, QCryptographicHash::Sha1).toHex());
+        QString::fromLatin1(
+            QCryptographicHash::hash(picture.data, QCryptographicHash::Sha1).toHex());
     QTextDocument *document = m_cursor.document();
     document->addResource(QTextDocument::ImageResource, QUrl(name), image);
 

@@ -1,6 +1,7 @@
-// Internals of the RTF reader, shared by rtfreader.cpp (tokens, groups and
-// text) and rtfdestinations.cpp (keywords, code pages, the font and colour
-// tables, pictures). Not part of the platform's interface.
+// Internals of the RTF reader, shared by rtfreader.cpp (tokens, groups,
+// control words), rtftext.cpp (the text put into the document) and
+// rtfdestinations.cpp (keywords, code pages, the font and colour tables,
+// pictures). Not part of the platform's interface.
 #pragma once
 
 #include <QByteArray>
@@ -40,7 +41,8 @@ inline constexpr int kMaxFontNameLength = 256;
 // Twips per pixel at 96 dpi.
 inline constexpr double kTwipsPerPixel = 15.0;
 
-enum class Keyword : quint8 {
+enum class Keyword : quint8
+{
     Unknown,
     // Document
     Rtf,
@@ -136,7 +138,8 @@ private:
 };
 
 // What the text written into a group goes to.
-enum class Destination : quint8 {
+enum class Destination : quint8
+{
     Text,       // the document
     FontTable,  // font names
     ColorTable, // colours
@@ -145,7 +148,12 @@ enum class Destination : quint8 {
     Skip,       // nothing
 };
 
-enum class Script : quint8 { Normal, Sub, Super };
+enum class Script : quint8
+{
+    Normal,
+    Sub,
+    Super
+};
 
 struct CharProps
 {
@@ -184,7 +192,13 @@ struct FontEntry
     int codePage = 0; // 0: the document's
 };
 
-enum class PictureKind : quint8 { Unknown, Png, Jpeg, Other };
+enum class PictureKind : quint8
+{
+    Unknown,
+    Png,
+    Jpeg,
+    Other
+};
 
 class Reader
 {
@@ -207,7 +221,7 @@ private:
     void openGroup();
     void closeGroup();
 
-    // Text (rtfreader.cpp)
+    // Text (rtftext.cpp)
     int currentCodePage() const;
     void appendByte(uchar byte);
     void flushBytes();

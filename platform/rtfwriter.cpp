@@ -144,8 +144,7 @@ class Writer
 public:
     explicit Writer(const QTextDocument &document)
         : m_document(document)
-    {
-    }
+    {}
 
     QByteArray write(int start, int end);
 
@@ -177,8 +176,8 @@ private:
     QByteArray m_out;
     bool m_needSpace = false;
     RunProps m_props;
-    QStringList m_fonts;    // [0] is the document's default font
-    QList<QRgb> m_colours;  // entry 0, the automatic colour, is not listed
+    QStringList m_fonts;   // [0] is the document's default font
+    QList<QRgb> m_colours; // entry 0, the automatic colour, is not listed
 };
 
 QByteArray Writer::write(int start, int end)
@@ -347,7 +346,8 @@ void Writer::setProps(const RunProps &props)
     if (props == m_props)
         return;
     // Only \plain brings back the document's own font and size.
-    if ((m_props.font >= 0 && props.font < 0) || (m_props.halfPoints > 0 && props.halfPoints == 0)) {
+    if ((m_props.font >= 0 && props.font < 0) ||
+        (m_props.halfPoints > 0 && props.halfPoints == 0)) {
         word("plain");
         m_props = RunProps();
     }

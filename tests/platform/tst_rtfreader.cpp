@@ -56,8 +56,9 @@ QImage testImage()
 }
 
 // The head of the documents whose formats are tested.
-const QByteArray kTables = R"({\rtf1\ansi\deff0{\fonttbl{\f0\fnil Arial;}{\f1\fmodern Courier New;}})"
-                           R"({\colortbl;\red255\green0\blue0;\red0\green0\blue255;})";
+const QByteArray kTables =
+    R"({\rtf1\ansi\deff0{\fonttbl{\f0\fnil Arial;}{\f1\fmodern Courier New;}})"
+    R"({\colortbl;\red255\green0\blue0;\red0\green0\blue255;})";
 
 } // namespace
 
@@ -82,27 +83,27 @@ private slots:
         QTest::newRow("two final pars") << QByteArray(R"({\rtf1 a\par\par})") << "a\n";
         QTest::newRow("par first") << QByteArray(R"({\rtf1 \par a})") << "\na";
         QTest::newRow("backslash line end is par") << QByteArray("{\\rtf1 a\\\nb}") << "a\nb";
-        QTest::newRow("sect after par adds none") << QByteArray(R"({\rtf1 a\par\sect b})")
-                                                  << "a\nb";
-        QTest::newRow("line, tab") << QByteArray(R"({\rtf1 a\line b\tab c})")
-                                   << QString::fromUtf16(u"a\u2028b\tc");
+        QTest::newRow("sect after par adds none")
+            << QByteArray(R"({\rtf1 a\par\sect b})") << "a\nb";
+        QTest::newRow("line, tab")
+            << QByteArray(R"({\rtf1 a\line b\tab c})") << QString::fromUtf16(u"a\u2028b\tc");
         QTest::newRow("raw tab") << QByteArray("{\\rtf1 a\tb}") << "a\tb";
-        QTest::newRow("table cells") << QByteArray(R"({\rtf1 \trowd a\cell b\cell\row c})")
-                                     << "a\tb\nc";
+        QTest::newRow("table cells")
+            << QByteArray(R"({\rtf1 \trowd a\cell b\cell\row c})") << "a\tb\nc";
         QTest::newRow("escapes") << QByteArray(R"({\rtf1 \{a\}\\})") << "{a}\\";
         QTest::newRow("special words")
             << QByteArray(R"({\rtf1 \emdash\endash\bullet\lquote\rquote\ldblquote\rdblquote})")
             << QString::fromUtf16(u"\u2014\u2013\u2022\u2018\u2019\u201C\u201D");
-        QTest::newRow("special symbols") << QByteArray(R"({\rtf1 a\~b\-c\_d})")
-                                         << QString::fromUtf16(u"a\u00A0b\u00ADc\u2011d");
+        QTest::newRow("special symbols")
+            << QByteArray(R"({\rtf1 a\~b\-c\_d})") << QString::fromUtf16(u"a\u00A0b\u00ADc\u2011d");
         QTest::newRow("hex in 1252") << QByteArray(R"({\rtf1\ansi caf\'e9 \'80})")
                                      << QString::fromUtf16(u"caf\u00E9 \u20AC");
-        QTest::newRow("raw 8-bit byte") << QByteArray("{\\rtf1 caf\xe9}")
-                                        << QString::fromUtf16(u"caf\u00E9");
+        QTest::newRow("raw 8-bit byte")
+            << QByteArray("{\\rtf1 caf\xe9}") << QString::fromUtf16(u"caf\u00E9");
         QTest::newRow("ansicpg 1251") << QByteArray(R"({\rtf1\ansi\ansicpg1251 \'c0\'e1})")
                                       << QString::fromUtf16(u"\u0410\u0431");
-        QTest::newRow("unknown ansicpg keeps 1252") << QByteArray(R"({\rtf1\ansicpg4242 \'e9})")
-                                                    << QString::fromUtf16(u"\u00E9");
+        QTest::newRow("unknown ansicpg keeps 1252")
+            << QByteArray(R"({\rtf1\ansicpg4242 \'e9})") << QString::fromUtf16(u"\u00E9");
         QTest::newRow("fcharset 204 and 0")
             << QByteArray(R"({\rtf1\ansi{\fonttbl{\f0\fcharset204 A;}{\f1\fcharset0 B;}})"
                           R"(\f0\'c0\f1\'c0})")
@@ -122,35 +123,35 @@ private slots:
         QTest::newRow("Shift_JIS, escaped backslash as trail")
             << QByteArray(R"({\rtf1{\fonttbl{\f0\fcharset128 M;}}\f0\'95\\\\})")
             << QString::fromUtf16(u"\u8868\\");
-        QTest::newRow("ansicpg 65001") << QByteArray(R"({\rtf1\ansicpg65001 \'e2\'82\'ac})")
-                                       << QString::fromUtf16(u"\u20AC");
+        QTest::newRow("ansicpg 65001")
+            << QByteArray(R"({\rtf1\ansicpg65001 \'e2\'82\'ac})") << QString::fromUtf16(u"\u20AC");
         QTest::newRow("GBK") << QByteArray(R"({\rtf1{\fonttbl{\f0\fcharset134 S;}}\f0\'c4\'e3})")
                              << QString::fromUtf16(u"\u4F60");
         QTest::newRow("u") << QByteArray(R"({\rtf1 \u1041?x})") << QString::fromUtf16(u"\u0411x");
-        QTest::newRow("u negative") << QByteArray(R"({\rtf1 \u-3913?})")
-                                    << QString::fromUtf16(u"\uF0B7");
-        QTest::newRow("u surrogate pair") << QByteArray(R"({\rtf1 \u-10179?\u-8704?})")
-                                          << QString::fromUtf16(u"\U0001F600");
+        QTest::newRow("u negative")
+            << QByteArray(R"({\rtf1 \u-3913?})") << QString::fromUtf16(u"\uF0B7");
+        QTest::newRow("u surrogate pair")
+            << QByteArray(R"({\rtf1 \u-10179?\u-8704?})") << QString::fromUtf16(u"\U0001F600");
         QTest::newRow("uc0") << QByteArray(R"({\rtf1\uc0 \u1041 x})")
                              << QString::fromUtf16(u"\u0411x");
-        QTest::newRow("uc2, hex fallback") << QByteArray(R"({\rtf1\uc2 \u1041\'c1\'a1x})")
-                                           << QString::fromUtf16(u"\u0411x");
-        QTest::newRow("uc1, plain fallback") << QByteArray(R"({\rtf1 \u1041 ax})")
-                                             << QString::fromUtf16(u"\u0411x");
-        QTest::newRow("fallback ends at a group") << QByteArray(R"({\rtf1 {\uc3\u1041?}x})")
-                                                  << QString::fromUtf16(u"\u0411x");
+        QTest::newRow("uc2, hex fallback")
+            << QByteArray(R"({\rtf1\uc2 \u1041\'c1\'a1x})") << QString::fromUtf16(u"\u0411x");
+        QTest::newRow("uc1, plain fallback")
+            << QByteArray(R"({\rtf1 \u1041 ax})") << QString::fromUtf16(u"\u0411x");
+        QTest::newRow("fallback ends at a group")
+            << QByteArray(R"({\rtf1 {\uc3\u1041?}x})") << QString::fromUtf16(u"\u0411x");
         QTest::newRow("uc is scoped by groups") << QByteArray(R"({\rtf1 {\uc2\u1041??}\u1041?x})")
                                                 << QString::fromUtf16(u"\u0411\u0411x");
         QTest::newRow("control word counts as one fallback")
             << QByteArray(R"({\rtf1\uc2 \u1041\'c1\par x})") << QString::fromUtf16(u"\u0411x");
-        QTest::newRow("unknown words") << QByteArray(R"({\rtf1 \foo a\bar-12 b\zzz1234567 c})")
-                                       << "abc";
+        QTest::newRow("unknown words")
+            << QByteArray(R"({\rtf1 \foo a\bar-12 b\zzz1234567 c})") << "abc";
         QTest::newRow("bin in text is not shown") << QByteArray(R"({\rtf1 a\bin3 x}zb})") << "ab";
         QTest::newRow("ends with the document group") << QByteArray(R"({\rtf1 a}b)") << "a";
         QTest::newRow("missing closing braces") << QByteArray(R"({\rtf1 {\b a)") << "a";
         QTest::newRow("backslash at the end") << QByteArray("{\\rtf1 a\\") << "a";
-        QTest::newRow("unknown starred destination") << QByteArray(R"({\rtf1 a{\*\foo b}c})")
-                                                     << "ac";
+        QTest::newRow("unknown starred destination")
+            << QByteArray(R"({\rtf1 a{\*\foo b}c})") << "ac";
         QTest::newRow("field shows its result")
             << QByteArray(R"({\rtf1 {\field{\*\fldinst HYPERLINK "http://x.org"})"
                           R"({\fldrslt {\ul link}}}})")
@@ -224,8 +225,8 @@ private slots:
         QTest::addColumn<bool>("underline");
         QTest::addColumn<bool>("strike");
         QTest::addColumn<int>("script");
-        QTest::addColumn<double>("points"); // 0: not set
-        QTest::addColumn<QString>("family"); // empty: not set
+        QTest::addColumn<double>("points");     // 0: not set
+        QTest::addColumn<QString>("family");    // empty: not set
         QTest::addColumn<QColor>("foreground"); // invalid: not set
         QTest::addColumn<QColor>("background");
 
@@ -250,36 +251,36 @@ private slots:
                               << none;
         row("ulnone", R"(\ul\ulnone x)")
             << false << false << false << false << normal << 0.0 << "" << none << none;
-        row("ul0", R"(\ul\ul0 x)") << false << false << false << false << normal << 0.0 << ""
-                                   << none << none;
-        row("uldb", R"(\uldb x)") << false << false << true << false << normal << 0.0 << ""
-                                  << none << none;
-        row("ulwave", R"(\ulwave x)") << false << false << true << false << normal << 0.0 << ""
-                                      << none << none;
-        row("strike", R"(\strike x)") << false << false << false << true << normal << 0.0 << ""
-                                      << none << none;
-        row("striked1", R"(\striked1 x)") << false << false << false << true << normal << 0.0
-                                          << "" << none << none;
+        row("ul0", R"(\ul\ul0 x)")
+            << false << false << false << false << normal << 0.0 << "" << none << none;
+        row("uldb", R"(\uldb x)") << false << false << true << false << normal << 0.0 << "" << none
+                                  << none;
+        row("ulwave", R"(\ulwave x)")
+            << false << false << true << false << normal << 0.0 << "" << none << none;
+        row("strike", R"(\strike x)")
+            << false << false << false << true << normal << 0.0 << "" << none << none;
+        row("striked1", R"(\striked1 x)")
+            << false << false << false << true << normal << 0.0 << "" << none << none;
         row("sub", R"(\sub x)") << false << false << false << false
                                 << int(QTextCharFormat::AlignSubScript) << 0.0 << "" << none
                                 << none;
-        row("super", R"(\super x)") << false << false << false << false
-                                    << int(QTextCharFormat::AlignSuperScript) << 0.0 << "" << none
-                                    << none;
+        row("super", R"(\super x)")
+            << false << false << false << false << int(QTextCharFormat::AlignSuperScript) << 0.0
+            << "" << none << none;
         row("nosupersub", R"(\super\nosupersub x)")
             << false << false << false << false << normal << 0.0 << "" << none << none;
         row("fs36", R"(\fs36 x)") << false << false << false << false << normal << 18.0 << ""
                                   << none << none;
-        row("fs odd", R"(\fs21 x)") << false << false << false << false << normal << 10.5 << ""
-                                    << none << none;
+        row("fs odd", R"(\fs21 x)")
+            << false << false << false << false << normal << 10.5 << "" << none << none;
         row("fs huge is clamped", R"(\fs999999999999 x)")
             << false << false << false << false << normal << 1638.0 << "" << none << none;
-        row("fs0 is clamped", R"(\fs0 x)") << false << false << false << false << normal << 1.0
-                                           << "" << none << none;
+        row("fs0 is clamped", R"(\fs0 x)")
+            << false << false << false << false << normal << 1.0 << "" << none << none;
         row("fs negative is clamped", R"(\fs-4 x)")
             << false << false << false << false << normal << 1.0 << "" << none << none;
-        row("f1", R"(\f1 x)") << false << false << false << false << normal << 0.0
-                              << "Courier New" << none << none;
+        row("f1", R"(\f1 x)") << false << false << false << false << normal << 0.0 << "Courier New"
+                              << none << none;
         row("f not in the table", R"(\f7 x)")
             << false << false << false << false << normal << 0.0 << "" << none << none;
         row("cf1", R"(\cf1 x)") << false << false << false << false << normal << 0.0 << "" << red
@@ -345,25 +346,23 @@ private slots:
         const int none = 0;
         QTest::newRow("nothing") << QByteArray("x") << none << 0.0 << 0.0 << 0.0;
         QTest::newRow("ql") << QByteArray(R"(\ql x)") << int(Qt::AlignLeft) << 0.0 << 0.0 << 0.0;
-        QTest::newRow("qc") << QByteArray(R"(\qc x)") << int(Qt::AlignHCenter) << 0.0 << 0.0
-                            << 0.0;
+        QTest::newRow("qc") << QByteArray(R"(\qc x)") << int(Qt::AlignHCenter) << 0.0 << 0.0 << 0.0;
         QTest::newRow("qr") << QByteArray(R"(\qr x)") << int(Qt::AlignRight) << 0.0 << 0.0 << 0.0;
-        QTest::newRow("qj") << QByteArray(R"(\qj x)") << int(Qt::AlignJustify) << 0.0 << 0.0
-                            << 0.0;
-        QTest::newRow("li ri fi") << QByteArray(R"(\li300\ri150\fi-450 x)") << none << 20.0
-                                  << 10.0 << -30.0;
-        QTest::newRow("li clamped") << QByteArray(R"(\li99999999999 x)") << none << 2112.0 << 0.0
-                                    << 0.0;
-        QTest::newRow("kept across par") << QByteArray(R"(\qc a\par x)") << int(Qt::AlignHCenter)
-                                         << 0.0 << 0.0 << 0.0;
-        QTest::newRow("pard resets") << QByteArray(R"(\qc\li300 a\par\pard x)") << none << 0.0
-                                     << 0.0 << 0.0;
-        QTest::newRow("format at its par counts") << QByteArray(R"(x\qr\par\pard b)")
-                                                  << int(Qt::AlignRight) << 0.0 << 0.0 << 0.0;
-        QTest::newRow("final par") << QByteArray(R"(\qr x\par)") << int(Qt::AlignRight) << 0.0
-                                   << 0.0 << 0.0;
-        QTest::newRow("scoped by groups") << QByteArray(R"({\qc a\par}x)") << none << 0.0 << 0.0
-                                          << 0.0;
+        QTest::newRow("qj") << QByteArray(R"(\qj x)") << int(Qt::AlignJustify) << 0.0 << 0.0 << 0.0;
+        QTest::newRow("li ri fi") << QByteArray(R"(\li300\ri150\fi-450 x)") << none << 20.0 << 10.0
+                                  << -30.0;
+        QTest::newRow("li clamped")
+            << QByteArray(R"(\li99999999999 x)") << none << 2112.0 << 0.0 << 0.0;
+        QTest::newRow("kept across par")
+            << QByteArray(R"(\qc a\par x)") << int(Qt::AlignHCenter) << 0.0 << 0.0 << 0.0;
+        QTest::newRow("pard resets")
+            << QByteArray(R"(\qc\li300 a\par\pard x)") << none << 0.0 << 0.0 << 0.0;
+        QTest::newRow("format at its par counts")
+            << QByteArray(R"(x\qr\par\pard b)") << int(Qt::AlignRight) << 0.0 << 0.0 << 0.0;
+        QTest::newRow("final par")
+            << QByteArray(R"(\qr x\par)") << int(Qt::AlignRight) << 0.0 << 0.0 << 0.0;
+        QTest::newRow("scoped by groups")
+            << QByteArray(R"({\qc a\par}x)") << none << 0.0 << 0.0 << 0.0;
     }
     void blockFormat()
     {
@@ -411,8 +410,7 @@ private slots:
                              << QSizeF();
         QTest::newRow("in a shape, with a fallback")
             << "{\\rtf1 a{\\*\\shppict{\\pict{\\*\\picprop{\\sp{\\sn x}{\\sv 1}}}\\pngblip " +
-                   data.toHex() +
-                   "}}{\\nonshppict{\\pict\\wmetafile8 0102}}b}"
+                   data.toHex() + "}}{\\nonshppict{\\pict\\wmetafile8 0102}}b}"
             << QSizeF();
         QTest::newRow("object result")
             << "{\\rtf1 a{\\object\\objemb{\\*\\objdata 0102}{\\result{\\pict\\pngblip " +
@@ -448,9 +446,9 @@ private slots:
         // A PNG padded past the 64 MB limit is dropped even though it would load.
         QByteArray huge = png(testImage());
         huge.append(64 * 1024 * 1024, '\0');
-        QTest::newRow("over the size limit")
-            << "{\\rtf1 a{\\pict\\pngblip\\bin" + QByteArray::number(huge.size()) + " " + huge +
-                   "}b}";
+        QTest::newRow("over the size limit") << "{\\rtf1 a{\\pict\\pngblip\\bin" +
+                                                    QByteArray::number(huge.size()) + " " + huge +
+                                                    "}b}";
     }
     void pictureNotShown()
     {
@@ -479,28 +477,26 @@ private slots:
         QTest::newRow("cut in a hex escape") << QByteArray("{\\rtf1 ab\\'4") << true << "ab";
         QTest::newRow("hex escape at the end") << QByteArray("{\\rtf1 ab\\'") << true << "ab";
         QTest::newRow("bad hex escape") << QByteArray(R"({\rtf1 a\'zzb})") << true << "azzb";
-        QTest::newRow("cut in the font table") << QByteArray(R"({\rtf1{\fonttbl{\f0 Ari)") << true
-                                               << "";
-        QTest::newRow("cut in a picture") << QByteArray(R"({\rtf1 a{\pict\pngblip 89504e)")
-                                          << true << "a";
+        QTest::newRow("cut in the font table")
+            << QByteArray(R"({\rtf1{\fonttbl{\f0 Ari)") << true << "";
+        QTest::newRow("cut in a picture")
+            << QByteArray(R"({\rtf1 a{\pict\pngblip 89504e)") << true << "a";
         QTest::newRow("DBCS lead byte at the end")
             << QByteArray(R"({\rtf1{\fonttbl{\f0\fcharset128 M;}}\f0 a\'82)") << true
             << QString::fromUtf16(u"a\uFFFD");
-        QTest::newRow("bin past the end") << QByteArray(R"({\rtf1 a\bin999999 bc)") << true
-                                          << "a";
+        QTest::newRow("bin past the end") << QByteArray(R"({\rtf1 a\bin999999 bc)") << true << "a";
         QTest::newRow("bin negative") << QByteArray(R"({\rtf1 a\bin-5 bc})") << true << "abc";
-        QTest::newRow("bin huge") << QByteArray(R"({\rtf1 a\bin99999999999999 bc})") << true
-                                  << "a";
-        QTest::newRow("u out of range") << QByteArray(R"({\rtf1 \u99999999?x\u-99999?y})")
-                                        << true << QString::fromUtf16(u"\uFFFDx\uFFFDy");
+        QTest::newRow("bin huge") << QByteArray(R"({\rtf1 a\bin99999999999999 bc})") << true << "a";
+        QTest::newRow("u out of range") << QByteArray(R"({\rtf1 \u99999999?x\u-99999?y})") << true
+                                        << QString::fromUtf16(u"\uFFFDx\uFFFDy");
         QTest::newRow("u lone surrogates") << QByteArray(R"({\rtf1 \u-10179?x\u-8704?})") << true
                                            << QString::fromUtf16(u"\uFFFDx\uFFFD");
-        QTest::newRow("u control characters") << QByteArray(R"({\rtf1 a\u0?\u7?\u65532?b})")
-                                               << true << "ab";
-        QTest::newRow("hex control characters") << QByteArray(R"({\rtf1 a\'00\'0d\'0ab})") << true
-                                                << "ab";
-        QTest::newRow("uc negative") << QByteArray(R"({\rtf1\uc-4 \u1041 x})") << true
-                                     << QString::fromUtf16(u"\u0411x");
+        QTest::newRow("u control characters")
+            << QByteArray(R"({\rtf1 a\u0?\u7?\u65532?b})") << true << "ab";
+        QTest::newRow("hex control characters")
+            << QByteArray(R"({\rtf1 a\'00\'0d\'0ab})") << true << "ab";
+        QTest::newRow("uc negative")
+            << QByteArray(R"({\rtf1\uc-4 \u1041 x})") << true << QString::fromUtf16(u"\u0411x");
         QTest::newRow("100,000 closing braces")
             << "{\\rtf1 a" + QByteArray(100000, '}') + "b" << true << "a";
         QTest::newRow("100,000 nested groups")
@@ -508,13 +504,12 @@ private slots:
             << true << "deepafter";
         QTest::newRow("100,000 groups never closed")
             << "{\\rtf1 " + QByteArray(100000, '{') + "x" << true << "x";
-        QTest::newRow("100,000 digits") << "{\\rtf1 \\fs" + QByteArray(100000, '9') + " x}" << true
-                                        << "x";
-        QTest::newRow("100,000-letter word") << "{\\rtf1 \\" + QByteArray(100000, 'a') + " x}"
-                                             << true << "x";
+        QTest::newRow("100,000 digits")
+            << "{\\rtf1 \\fs" + QByteArray(100000, '9') + " x}" << true << "x";
+        QTest::newRow("100,000-letter word")
+            << "{\\rtf1 \\" + QByteArray(100000, 'a') + " x}" << true << "x";
         QTest::newRow("100,000 fonts")
-            << "{\\rtf1{\\fonttbl" + QByteArray("\\f1 a;").repeated(100000) + "}x}" << true
-            << "x";
+            << "{\\rtf1{\\fonttbl" + QByteArray("\\f1 a;").repeated(100000) + "}x}" << true << "x";
         QTest::newRow("50 MB picture of junk hex")
             << "{\\rtf1 a{\\pict\\pngblip " + QByteArray("0123456789abcdef").repeated(3200000) +
                    "}b}"
@@ -555,8 +550,7 @@ private slots:
             png(testImage()).toHex() + R"(}\bin2 {}\line\tab\{\}\\ end\par})";
         QTextDocument full;
         QVERIFY(readInto(full, rtf));
-        QCOMPARE(textOf(full),
-                 QString::fromUtf16(u"B\u00E9\u0411\u3042\nr\uFFFC\u2028\t{}\\ end"));
+        QCOMPARE(textOf(full), QString::fromUtf16(u"B\u00E9\u0411\u3042\nr\uFFFC\u2028\t{}\\ end"));
         for (qsizetype length = 0; length <= rtf.size(); ++length) {
             QTextDocument document;
             QCOMPARE(readInto(document, rtf.left(length)), length >= 5);
@@ -587,19 +581,18 @@ private slots:
         QTest::addColumn<int>("position");
         QTest::addColumn<QByteArray>("rtf");
         QTest::addColumn<bool>("centred");
-        QTest::newRow("into an empty document") << "" << 0 << QByteArray(R"({\rtf1\qc a})")
-                                                << true;
+        QTest::newRow("into an empty document") << "" << 0 << QByteArray(R"({\rtf1\qc a})") << true;
         QTest::newRow("final par, into an empty document")
             << "" << 0 << QByteArray(R"({\rtf1\qc a\par})") << true;
-        QTest::newRow("into an empty paragraph") << "p\n\nq" << 2 << QByteArray(R"({\rtf1\qc a})")
-                                                 << true;
+        QTest::newRow("into an empty paragraph")
+            << "p\n\nq" << 2 << QByteArray(R"({\rtf1\qc a})") << true;
         QTest::newRow("into the middle") << "XY" << 1 << QByteArray(R"({\rtf1\qc a})") << false;
         QTest::newRow("final par, into the middle")
             << "XY" << 1 << QByteArray(R"({\rtf1\qc a\par})") << false;
-        QTest::newRow("at a paragraph's end") << "XY" << 2 << QByteArray(R"({\rtf1\qc a})")
-                                              << false;
-        QTest::newRow("at a paragraph's start") << "XY" << 0 << QByteArray(R"({\rtf1\qc a})")
-                                                << false;
+        QTest::newRow("at a paragraph's end")
+            << "XY" << 2 << QByteArray(R"({\rtf1\qc a})") << false;
+        QTest::newRow("at a paragraph's start")
+            << "XY" << 0 << QByteArray(R"({\rtf1\qc a})") << false;
     }
     void lastParagraphFormat()
     {

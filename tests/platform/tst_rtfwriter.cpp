@@ -167,12 +167,11 @@ private slots:
         QTest::newRow("1252 euro") << QString::fromUtf16(u"\u20AC") << QByteArray("\\'80");
         QTest::newRow("not in 1252") << QString::fromUtf16(u"\u0411") << QByteArray("\\u1041?");
         QTest::newRow("above 32767") << QString::fromUtf16(u"\uFFFD") << QByteArray("\\u-3?");
-        QTest::newRow("surrogate pair") << QString::fromUtf16(u"\U0001F600")
-                                        << QByteArray("\\u-10179?\\u-8704?");
-        QTest::newRow("backslash, braces") << QStringLiteral("\\{}")
-                                           << QByteArray("\\\\\\{\\}");
-        QTest::newRow("tab, line") << QString::fromUtf16(u"a\tb\u2028c")
-                                   << QByteArray("a\\tab b\\line c");
+        QTest::newRow("surrogate pair")
+            << QString::fromUtf16(u"\U0001F600") << QByteArray("\\u-10179?\\u-8704?");
+        QTest::newRow("backslash, braces") << QStringLiteral("\\{}") << QByteArray("\\\\\\{\\}");
+        QTest::newRow("tab, line")
+            << QString::fromUtf16(u"a\tb\u2028c") << QByteArray("a\\tab b\\line c");
         QTest::newRow("no-break space") << QString::fromUtf16(u"a\u00A0b") << QByteArray("a\\~b");
         QTest::newRow("paragraphs") << QStringLiteral("a\nb") << QByteArray("a\\par\n\\pard b");
     }
@@ -229,8 +228,7 @@ private slots:
         cursor.setPosition(1);
         QVERIFY(ReadRtf(WriteRtf(source, 1, 5), cursor));
         QCOMPARE(textOf(target), QStringLiteral("XbcdeY"));
-        QCOMPARE(target.firstBlock().blockFormat().hasProperty(QTextFormat::BlockAlignment),
-                 false);
+        QCOMPARE(target.firstBlock().blockFormat().hasProperty(QTextFormat::BlockAlignment), false);
         QTextCursor at(&target);
         at.setPosition(2); // the format of the character before: 'b'
         QCOMPARE(at.charFormat().fontWeight(), int(QFont::Normal));
