@@ -1,0 +1,118 @@
+#include "documentworkflow.h"
+
+#include "cipher/cryptoapi.h"
+#include "cipher/documentfile.h"
+#include "cipher/storability.h"
+#include "editor/richeditor.h"
+#include "platform/memory.h"
+
+#include <QCryptographicHash>
+
+namespace veskel {
+
+namespace {
+
+constexpr int mrOk = 1;
+
+// Only a digest of the text is kept, not a second copy of it.
+QByteArray digestOf(const QString &text)
+{
+    return QCryptographicHash::hash(
+        QByteArrayView(reinterpret_cast<const char *>(text.utf16()), text.size() * 2),
+        QCryptographicHash::Sha256);
+}
+
+} // namespace
+
+DocumentWorkflow::DocumentWorkflow(DocumentHost &host)
+    : m_host(host)
+{}
+
+void DocumentWorkflow::markUnchanged()
+{
+    m_unchangedPath = m_host.DocumentPath();
+    QString text = m_host.Editor().Text();
+    m_unchangedDigest = digestOf(text);
+    WipeString(text);
+}
+
+bool DocumentWorkflow::IsUnchangedSinceFile()
+{
+    if (m_unchangedPath.isEmpty() || m_unchangedPath != m_host.DocumentPath()) {
+        return false;
+    }
+    QString text = m_host.Editor().Text();
+    const bool same = digestOf(text) == m_unchangedDigest;
+    WipeString(text);
+    return same;
+}
+
+void DocumentWorkflow::SaveDocument(const QString &path)
+{
+    m_host.SetFileName(path);
+    if (m_host.ShowPasswordDialog() != mrOk) {
+        return;
+    }
+    TCryptoAPI cipher(win::CALG_RC4);
+    if (!cipher.SetPassword(m_host.PasswordText())) {
+        m_host.ShowMessage(QStringLiteral("Key cannot be set!"));
+        return;
+    }
+    QString text = m_host.Editor().Text();
+    const qsizetype lost = CountUnstorableCharacters(text);
+    if (lost > 0 && !m_host.ConfirmLossySave(lost)) {
+        WipeString(text);
+        return;
+    }
+    const QString armour = cipher.Encrypt(text);
+    WipeString(text);
+    if (armour.isEmpty()) {
+        m_host.ShowMessage(
+            QStringLiteral("The document could not be encrypted. The file was not changed."));
+        return;
+    }
+    SaveDocumentFile(m_host.DocumentPath(), armour);
+    markUnchanged();
+}
+
+void DocumentWorkflow::OpenDocument(const QString &path)
+{
+    m_host.SetFileName(path);
+    TRichEditor &editor = m_host.Editor();
+    editor.Lines().LoadFile(path);
+    markUnchanged(); // the editor holds the file as it is
+    if (m_host.ShowPasswordDialog() != mrOk) {
+        return;
+    }
+    TCryptoAPI cipher(win::CALG_RC4);
+    if (!cipher.SetPassword(m_host.PasswordText())) {
+        m_host.ShowMessage(QStringLiteral("Key cannot be set!"));
+        return;
+    }
+    QString armour = editor.Text();
+    QString text = cipher.Decrypt(armour);
+    WipeString(armour);
+    if (text.isEmpty()) {
+        m_host.ShowMessage(QStringLiteral("The document could not be decrypted."));
+        return;
+    }
+    if (text != editor.Text()) {
+        editor.setText(text); // the document's text ends at the first U+0000
+    }
+    WipeString(text);
+    markUnchanged();
+}
+
+void DocumentWorkflow::FormClose()
+{
+    if (!m_host.DocumentPath().isEmpty() && !IsUnchangedSinceFile()) {
+        SaveDocument(m_host.DocumentPath());
+    }
+}
+
+void DocumentWorkflow::NewDocument()
+{
+    m_host.Editor().Clear();
+}
+
+} // namespace veskel

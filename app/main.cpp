@@ -1,0 +1,32 @@
+// Veskel: start-up and the message loop.
+#include "app/shortcutfilter.h"
+#include "app/veskelmain.h"
+#include "dialogs/frmpassword.h"
+#include "platform/process.h"
+
+#include <QApplication>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv); // takes the toolkit's own options out of argv
+    win::InitCommandLine(argc, argv);
+
+    veskel::TForm1 form1;
+    veskel::TForm2 form2(&form1);
+    form1.setPasswordDialog(&form2);
+    app.installEventFilter(new veskel::MenuShortcutFilter(&form1));
+
+    switch (win::GetStartupShowCommand()) {
+    case win::SW_SHOWMAXIMIZED:
+        form1.showMaximized();
+        break;
+    case win::SW_SHOWMINNOACTIVE:
+        form1.showMinimized();
+        break;
+    default:
+        form1.show();
+        break;
+    }
+    form1.activateWindow();
+    return app.exec();
+}

@@ -1,0 +1,397 @@
+#include "veskelmain.h"
+
+#include "app/errorboundary.h"
+#include "app/messageboxes.h"
+#include "cmdline/cmdlinehelper.h"
+#include "dialogs/frmpassword.h"
+#include "editor/richeditor.h"
+#include "platform/formscale.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPalette>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+namespace veskel {
+
+namespace {
+
+constexpr int kBarHeight = 19;
+constexpr int kButtonWidth = 105;
+constexpr int kPanel0Width = 200;
+constexpr int kClientWidth = 479;
+constexpr int kClientHeight = 304;
+
+QWidget *newBar(QWidget *parent, const char *name)
+{
+    auto *bar = new QWidget(parent);
+    bar->setObjectName(QString::fromLatin1(name));
+    bar->setFocusPolicy(Qt::NoFocus);
+    auto *layout = new QHBoxLayout(bar);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    bar->setFixedHeight(win::Scaled(kBarHeight, parent));
+    return bar;
+}
+
+template<typename W>
+W *addToBar(QWidget *bar, W *widget, const char *name, int stretch = 0)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setFixedHeight(win::Scaled(kBarHeight, bar));
+    static_cast<QHBoxLayout *>(bar->layout())->addWidget(widget, stretch);
+    return widget;
+}
+
+QPushButton *barButton(QWidget *bar, const QString &caption, const char *name)
+{
+    auto *button = addToBar(bar, new QPushButton(caption, bar), name);
+    button->setFixedWidth(win::Scaled(kButtonWidth, bar));
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+QLabel *barLabel(QWidget *bar, const QString &caption, const char *name)
+{
+    auto *label = addToBar(bar, new QLabel(caption, bar), name);
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    label->setTextFormat(Qt::PlainText);
+    label->setFixedWidth(label->sizeHint().width());
+    return label;
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget *parent)
+    : QMainWindow(parent)
+    , m_workflow(*this)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Veskel"));
+    setFont(win::DesignFont(this));
+    setPalette(QApplication::palette());
+    createChildren();
+    createMenu();
+    createFileDialogs();
+    setTabOrder();
+    resize(win::Scaled(kClientWidth, this),
+           win::Scaled(kClientHeight, this) + menuBar()->sizeHint().height());
+    FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::createChildren()
+{
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("clientArea"));
+    auto *stack = new QVBoxLayout(client);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(0);
+
+    memo1 = new TRichEditor(client);
+    memo1->setObjectName(QStringLiteral("memo1"));
+    TRichEditorProperties &properties = memo1->Properties();
+    properties.setAllowObjects(true);
+    properties.setAutoURLDetect(true);
+    properties.setScrollBars(ssBoth);
+    properties.setSelectionBar(true);
+    properties.setWantTabs(true);
+    memo1->StyleHot.TextColor = palette().color(QPalette::Highlight);
+
+    pnlSearchReplace = newBar(client, "pnlSearchReplace");
+    btnSearcReplace =
+        barButton(pnlSearchReplace, QStringLiteral("Search && Replace"), "btnSearcReplace");
+    Label2 = barLabel(pnlSearchReplace, QStringLiteral("  Search Token:   "), "Label2");
+    Edit4 = addToBar(pnlSearchReplace, new QLineEdit(pnlSearchReplace), "Edit4");
+    Edit4->setFixedWidth(win::Scaled(92, this));
+    Label1 = barLabel(pnlSearchReplace, QStringLiteral("  Replace With Token:   "), "Label1");
+    Edit1 = addToBar(pnlSearchReplace, new QLineEdit(pnlSearchReplace), "Edit1", 1);
+
+    pnlFind = newBar(client, "pnlFind");
+    btnFind = barButton(pnlFind, QStringLiteral("Find"), "btnFind");
+    Edit3 = addToBar(pnlFind, new QLineEdit(pnlFind), "Edit3", 1);
+
+    pnlGoto = newBar(client, "pnlGoto");
+    btnGoTo = barButton(pnlGoto, QStringLiteral("Go To Line"), "btnGoTo");
+    edtGoTo = addToBar(pnlGoto, new QLineEdit(pnlGoto), "edtGoTo", 1);
+
+    for (QLineEdit *box : {Edit4, Edit1, Edit3, edtGoTo}) {
+        box->setMaxLength(32767 * 1024); // as long as the toolkit allows
+    }
+
+    // From the top: the editing area, then the bars upwards from the status
+    // bar, so that the one visible bar sits right above it.
+    stack->addWidget(memo1, 1);
+    stack->addWidget(pnlSearchReplace);
+    stack->addWidget(pnlGoto);
+    stack->addWidget(pnlFind);
+    pnlSearchReplace->hide();
+    pnlGoto->hide();
+    setCentralWidget(client);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(true);
+    StatusBar1->setFixedHeight(win::Scaled(kBarHeight, this));
+    StatusPanel0 = new QLabel(StatusBar1);
+    StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
+    StatusPanel0->setFixedWidth(win::Scaled(kPanel0Width, this));
+    StatusPanel1 = new QLabel(StatusBar1);
+    StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
+    StatusBar1->addWidget(StatusPanel0);
+    StatusBar1->addWidget(StatusPanel1, 1);
+    setStatusBar(StatusBar1);
+}
+
+void TForm1::connectGuarded(QAction *action, void (TForm1::*handler)())
+{
+    connect(action, &QAction::triggered, this,
+            [this, handler] { RunGuarded(this, [this, handler] { (this->*handler)(); }); });
+}
+
+void TForm1::createMenu()
+{
+    QMenuBar *bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    const auto item = [this](QMenu *menu, const char *name, const QString &caption,
+                             const QKeySequence &shortcut = {}) {
+        QAction *action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(shortcut);
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action); // shortcuts work while the menu bar is closed
+        return action;
+    };
+    const auto separator = [](QMenu *menu, const char *name) {
+        menu->addSeparator()->setObjectName(QString::fromLatin1(name));
+    };
+
+    File1 = bar->addMenu(QStringLiteral("&File"));
+    File1->setObjectName(QStringLiteral("File1"));
+    New1 = item(File1, "New1", QStringLiteral("&New"), QKeySequence(Qt::CTRL | Qt::Key_N));
+    Open1 = item(File1, "Open1", QStringLiteral("&Open"), QKeySequence(Qt::CTRL | Qt::Key_O));
+    separator(File1, "N3");
+    SaveAs1 = item(File1, "SaveAs1", QStringLiteral("Save &As..."));
+    separator(File1, "N2");
+    Exit1 = item(File1, "Exit1", QStringLiteral("E&xit"));
+
+    Edit2 = bar->addMenu(QStringLiteral("&Edit"));
+    Edit2->setObjectName(QStringLiteral("Edit2"));
+    Undo1 = item(Edit2, "Undo1", QStringLiteral("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z));
+    separator(Edit2, "N6");
+    Cut1 = item(Edit2, "Cut1", QStringLiteral("Cu&t"), QKeySequence(Qt::CTRL | Qt::Key_X));
+    Copy1 = item(Edit2, "Copy1", QStringLiteral("&Copy"), QKeySequence(Qt::CTRL | Qt::Key_C));
+    Paste1 = item(Edit2, "Paste1", QStringLiteral("&Paste"), QKeySequence(Qt::CTRL | Qt::Key_V));
+    PasteSpecial1 = item(Edit2, "PasteSpecial1", QStringLiteral("Paste &Special..."));
+    separator(Edit2, "N5");
+    Find1 = item(Edit2, "Find1", QStringLiteral("&Find..."));
+    Replace1 = item(Edit2, "Replace1", QStringLiteral("R&eplace..."));
+    GoTo1 = item(Edit2, "GoTo1", QStringLiteral("&Go To..."));
+    separator(Edit2, "N4");
+    Object1 = item(Edit2, "Object1", QStringLiteral("&Object"));
+
+    Help1 = bar->addMenu(QStringLiteral("&Help"));
+    Help1->setObjectName(QStringLiteral("Help1"));
+    Contents1 = item(Help1, "Contents1", QStringLiteral("&Contents"));
+    SearchforHelpOn1 = item(Help1, "SearchforHelpOn1", QStringLiteral("&Search for Help On..."));
+    HowtoUseHelp1 = item(Help1, "HowtoUseHelp1", QStringLiteral("&How to Use Help"));
+    About1 = item(Help1, "About1", QStringLiteral("&About..."));
+
+    connectGuarded(New1, &TForm1::New1Click);
+    connectGuarded(Open1, &TForm1::Open1Click);
+    connectGuarded(SaveAs1, &TForm1::SaveAs1Click);
+    connectGuarded(Exit1, &TForm1::Exit1Click);
+    connectGuarded(Undo1, &TForm1::Undo1Click);
+    connectGuarded(Cut1, &TForm1::Cut1Click);
+    connectGuarded(Copy1, &TForm1::Copy1Click);
+    connectGuarded(Paste1, &TForm1::Paste1Click);
+}
+
+void TForm1::createFileDialogs()
+{
+    const auto make = [this](const char *name, QFileDialog::AcceptMode mode) {
+        auto *dialog = new QFileDialog(this);
+        dialog->setObjectName(QString::fromLatin1(name));
+        dialog->setAcceptMode(mode);
+        dialog->setFileMode(QFileDialog::AnyFile); // the file need not exist
+        dialog->setNameFilters({QStringLiteral("*.vsk (*.vsk)"), QStringLiteral("All files (*)")});
+        dialog->selectNameFilter(QStringLiteral("*.vsk (*.vsk)"));
+        dialog->setDefaultSuffix(QStringLiteral("vsk"));
+        dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+        dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+        dialog->setSizeGripEnabled(true);
+        return dialog;
+    };
+    OpenDialog1 = make("OpenDialog1", QFileDialog::AcceptOpen);
+    OpenDialog1->setWindowTitle(QStringLiteral("Load a file"));
+    SaveDialog1 = make("SaveDialog1", QFileDialog::AcceptSave);
+}
+
+void TForm1::setTabOrder()
+{
+    QWidget::setTabOrder(btnSearcReplace, Edit1);
+    QWidget::setTabOrder(Edit1, Edit4);
+    QWidget::setTabOrder(Edit4, memo1->InnerWindow());
+    QWidget::setTabOrder(memo1->InnerWindow(), btnFind);
+    QWidget::setTabOrder(btnFind, Edit3);
+    QWidget::setTabOrder(Edit3, btnGoTo);
+    QWidget::setTabOrder(btnGoTo, edtGoTo);
+}
+
+// ---------------------------------------------------------------------------
+// Events
+
+bool TForm1::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate) {
+        activateOnce();
+    }
+    return QMainWindow::event(event);
+}
+
+void TForm1::activateOnce()
+{
+    if (m_activated) {
+        return;
+    }
+    m_activated = true;
+    // The first focus goes to the first tab stop that is shown: the editor.
+    memo1->setFocus();
+    QMetaObject::invokeMethod(
+        this, [this] { RunGuarded(this, [this] { FormActivate(); }); }, Qt::QueuedConnection);
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    if (RunGuarded(this, [this] { FormClose(); })) {
+        event->accept();
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    } else {
+        event->ignore(); // the window stays open; the user may close again
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Handlers
+
+void TForm1::SetFileName(const QString &path)
+{
+    FileName = path;
+    setWindowTitle(QStringLiteral("Veskel - ") + path);
+}
+
+void TForm1::FormCreate()
+{
+    SetFileName(QString());
+}
+
+void TForm1::FormActivate()
+{
+    const int count = cmdline::CmdLineParamCount();
+    for (int i = 1; i <= count; ++i) {
+        OpenDocument(cmdline::CmdLineParamStr(i));
+    }
+}
+
+void TForm1::FormClose()
+{
+    m_workflow.FormClose();
+}
+
+void TForm1::New1Click()
+{
+    m_workflow.NewDocument();
+}
+
+bool TForm1::runFileDialog(QFileDialog *dialog, QString &path)
+{
+    if (RunFileDialog) {
+        return RunFileDialog(dialog, path);
+    }
+    if (!path.isEmpty()) {
+        dialog->selectFile(path);
+    }
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) {
+        return false;
+    }
+    path = dialog->selectedFiles().constFirst();
+    return true;
+}
+
+void TForm1::SaveAs1Click()
+{
+    QString path = FileName;
+    if (runFileDialog(SaveDialog1, path)) {
+        SaveDocument(path);
+    }
+}
+
+void TForm1::Open1Click()
+{
+    QString path = FileName;
+    if (runFileDialog(OpenDialog1, path)) {
+        OpenDocument(path);
+    }
+}
+
+void TForm1::Exit1Click()
+{
+    close();
+}
+
+void TForm1::Undo1Click()
+{
+    memo1->Undo();
+}
+
+void TForm1::Cut1Click()
+{
+    memo1->Cut();
+}
+
+void TForm1::Copy1Click()
+{
+    memo1->Copy();
+}
+
+void TForm1::Paste1Click()
+{
+    memo1->Paste();
+}
+
+// ---------------------------------------------------------------------------
+// What the workflow asks of the window
+
+int TForm1::ShowPasswordDialog()
+{
+    return Form2 != nullptr ? Form2->ShowModal() : TForm2::mrCancel;
+}
+
+QString TForm1::PasswordText() const
+{
+    return Form2 != nullptr ? Form2->Edit1->text() : QString();
+}
+
+void TForm1::ShowMessage(const QString &text)
+{
+    ShowPlainMessage(this, text);
+}
+
+bool TForm1::ConfirmLossySave(qsizetype lost)
+{
+    return AskYesNo(this, QStringLiteral("This document cannot be stored whole: %1 characters "
+                                         "would be lost or changed. Save anyway?")
+                              .arg(lost));
+}
+
+} // namespace veskel

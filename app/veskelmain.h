@@ -1,0 +1,133 @@
+// TForm1: the main window. Its children, menu and start-up behaviour; the
+// document workflow lives beside it in DocumentWorkflow.
+#pragma once
+
+#include "app/documentworkflow.h"
+
+#include <QMainWindow>
+
+#include <functional>
+
+class QAction;
+class QFileDialog;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QStatusBar;
+
+namespace veskel {
+
+class TForm2;
+class TRichEditor;
+
+class TForm1 : public QMainWindow, private DocumentHost
+{
+    Q_OBJECT
+
+public:
+    explicit TForm1(QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // The password dialog, created after the window (start-up).
+    void setPasswordDialog(TForm2 *dialog) { Form2 = dialog; }
+    TForm2 *Form2 = nullptr;
+
+    QString FileName;
+    int FoundPos = 0;
+
+    // Children, named as their objectName.
+    QWidget *pnlSearchReplace = nullptr;
+    QPushButton *btnSearcReplace = nullptr;
+    QLabel *Label2 = nullptr;
+    QLineEdit *Edit4 = nullptr;
+    QLabel *Label1 = nullptr;
+    QLineEdit *Edit1 = nullptr;
+    TRichEditor *memo1 = nullptr;
+    QWidget *pnlFind = nullptr;
+    QPushButton *btnFind = nullptr;
+    QLineEdit *Edit3 = nullptr;
+    QWidget *pnlGoto = nullptr;
+    QPushButton *btnGoTo = nullptr;
+    QLineEdit *edtGoTo = nullptr;
+    QStatusBar *StatusBar1 = nullptr;
+    QLabel *StatusPanel0 = nullptr;
+    QLabel *StatusPanel1 = nullptr;
+
+    QMenu *File1 = nullptr;
+    QAction *New1 = nullptr;
+    QAction *Open1 = nullptr;
+    QAction *SaveAs1 = nullptr;
+    QAction *Exit1 = nullptr;
+    QMenu *Edit2 = nullptr;
+    QAction *Undo1 = nullptr;
+    QAction *Cut1 = nullptr;
+    QAction *Copy1 = nullptr;
+    QAction *Paste1 = nullptr;
+    QAction *PasteSpecial1 = nullptr;
+    QAction *Find1 = nullptr;
+    QAction *Replace1 = nullptr;
+    QAction *GoTo1 = nullptr;
+    QAction *Object1 = nullptr;
+    QMenu *Help1 = nullptr;
+    QAction *Contents1 = nullptr;
+    QAction *SearchforHelpOn1 = nullptr;
+    QAction *HowtoUseHelp1 = nullptr;
+    QAction *About1 = nullptr;
+
+    QFileDialog *OpenDialog1 = nullptr;
+    QFileDialog *SaveDialog1 = nullptr;
+
+    DocumentWorkflow &Workflow() { return m_workflow; }
+
+    // Replaces the file dialogs' runs (tests): return true with a path, or
+    // false for a cancelled dialog.
+    std::function<bool(QFileDialog *dialog, QString &path)> RunFileDialog;
+
+    void SetFileName(const QString &path) override;
+    void SaveDocument(const QString &path) { m_workflow.SaveDocument(path); }
+    void OpenDocument(const QString &path) { m_workflow.OpenDocument(path); }
+
+    // Event handlers.
+    void FormCreate();
+    void FormActivate();
+    void FormClose();
+    void New1Click();
+    void Open1Click();
+    void SaveAs1Click();
+    void Exit1Click();
+    void Undo1Click();
+    void Cut1Click();
+    void Copy1Click();
+    void Paste1Click();
+
+    // Whether FormActivate has run.
+    bool Activated() const { return m_activated; }
+
+protected:
+    bool event(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    // DocumentHost
+    TRichEditor &Editor() override { return *memo1; }
+    QString DocumentPath() const override { return FileName; }
+    int ShowPasswordDialog() override;
+    QString PasswordText() const override;
+    void ShowMessage(const QString &text) override;
+    bool ConfirmLossySave(qsizetype lost) override;
+
+    void createChildren();
+    void createMenu();
+    void createFileDialogs();
+    void setTabOrder();
+    bool runFileDialog(QFileDialog *dialog, QString &path);
+    // Connects a menu item to a handler inside the error boundary.
+    void connectGuarded(QAction *action, void (TForm1::*handler)());
+    void activateOnce();
+
+    DocumentWorkflow m_workflow;
+    bool m_activated = false;
+};
+
+} // namespace veskel
