@@ -78,14 +78,19 @@ void DocumentWorkflow::SaveDocument(const QString &path)
 void DocumentWorkflow::OpenDocument(const QString &path)
 {
     m_host.SetFileName(path);
-    TRichEditor &editor = m_host.Editor();
-    editor.Lines().LoadFile(path);
+    m_host.Editor().Lines().LoadFile(path);
     markUnchanged(); // the editor holds the file as it is
     if (m_host.ShowPasswordDialog() != mrOk) {
         return;
     }
+    DecryptEditorText(m_host.PasswordText());
+}
+
+void DocumentWorkflow::DecryptEditorText(const QString &password)
+{
+    TRichEditor &editor = m_host.Editor();
     TCryptoAPI cipher(win::CALG_RC4);
-    if (!cipher.SetPassword(m_host.PasswordText())) {
+    if (!cipher.SetPassword(password)) {
         m_host.ShowMessage(QStringLiteral("Key cannot be set!"));
         return;
     }

@@ -41,6 +41,9 @@ public:
     // Takes the path, loads the file, asks for the password and shows the
     // decrypted text. File errors escape as exceptions.
     void OpenDocument(const QString &path);
+    // Replaces the armour the editor holds by its decryption under the
+    // password.
+    void DecryptEditorText(const QString &password);
     // Saves the document on closing, when it has a path and its text is not
     // the one its file holds.
     void FormClose();

@@ -6,9 +6,37 @@ namespace win {
 
 namespace {
 
+const QStringList &schemes()
+{
+    static const QStringList names = {
+        QStringLiteral("http"), QStringLiteral("https"),    QStringLiteral("ftp"),
+        QStringLiteral("file"), QStringLiteral("mailto"),   QStringLiteral("news"),
+        QStringLiteral("nntp"), QStringLiteral("telnet"),   QStringLiteral("gopher"),
+        QStringLiteral("wais"), QStringLiteral("prospero"), QStringLiteral("notes"),
+        QStringLiteral("tel"),  QStringLiteral("callto"),   QStringLiteral("sip"),
+        QStringLiteral("sips"), QStringLiteral("onenote")};
+    return names;
+}
+
+// A cheap look before the pattern runs: a "www." or a known scheme's colon.
 bool mayHoldLink(QStringView text)
 {
-    return text.contains(u':') || text.contains(QLatin1String("www."), Qt::CaseInsensitive);
+    if (text.contains(QLatin1String("www."), Qt::CaseInsensitive)) {
+        return true;
+    }
+    for (qsizetype colon = text.indexOf(u':'); colon >= 0; colon = text.indexOf(u':', colon + 1)) {
+        qsizetype start = colon;
+        while (start > 0 && text[start - 1].isLetter()) {
+            --start;
+        }
+        const QStringView word = text.mid(start, colon - start);
+        for (const QString &scheme : schemes()) {
+            if (word.compare(scheme, Qt::CaseInsensitive) == 0) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 bool isClosingPunctuation(QChar c)

@@ -43,23 +43,24 @@ bool isBreak(char16_t c)
 // CR LF, a lone CR and a lone LF each end a paragraph.
 QString normalizeBreaks(QStringView text)
 {
-    QString result;
-    result.reserve(text.size());
+    QString result(text.size(), Qt::Uninitialized);
+    QChar *out = result.data();
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
         if (c == u'\r') {
             if (i + 1 < text.size() && text[i + 1] == u'\n') {
                 ++i;
             }
-            result += QChar::ParagraphSeparator;
+            *out++ = QChar::ParagraphSeparator;
         } else if (c == u'\n') {
-            result += QChar::ParagraphSeparator;
+            *out++ = QChar::ParagraphSeparator;
         } else if (c == u'\v') {
-            result += QChar::LineSeparator;
+            *out++ = QChar::LineSeparator;
         } else {
-            result += QChar(c);
+            *out++ = QChar(c);
         }
     }
+    result.truncate(out - result.constData());
     return result;
 }
 
@@ -204,16 +205,22 @@ QString RichEditWindow::contentText(bool crlf, int from, int to) const
     const QString raw = document()->toRawText();
     from = std::clamp(from, 0, static_cast<int>(raw.size()));
     to = std::clamp(to, from, static_cast<int>(raw.size()));
-    QString text;
-    text.reserve((to - from) + (crlf ? (to - from) / 16 : 0));
+    const QChar *in = raw.constData();
+    qsizetype size = to - from;
+    if (crlf) {
+        size += std::count_if(in + from, in + to, [](QChar c) { return isBreak(c.unicode()); });
+    }
+    QString text(size, Qt::Uninitialized);
+    QChar *out = text.data();
     for (int i = from; i < to; ++i) {
-        const char16_t c = raw[i].unicode();
+        const char16_t c = in[i].unicode();
         if (isBreak(c)) {
-            text += crlf ? QStringLiteral("\r\n") : QStringLiteral("\r");
-        } else if (c == QChar::LineSeparator) {
-            text += QChar(u'\v');
+            *out++ = QChar(u'\r');
+            if (crlf) {
+                *out++ = QChar(u'\n');
+            }
         } else {
-            text += QChar(c);
+            *out++ = c == QChar::LineSeparator ? QChar(u'\v') : QChar(c);
         }
     }
     return text;

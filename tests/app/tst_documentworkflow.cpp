@@ -1,59 +1,16 @@
-// Saving, opening and closing documents, through a window stand-in that
-// answers the password dialog and the message boxes from a script.
-#include "app/documentworkflow.h"
+// Saving, opening and closing documents in the real window: the password
+// dialog typed into, message boxes answered, files in a temporary folder.
 #include "cipher/documentfile.h"
-#include "editor/richeditor.h"
-#include "platform/exceptions.h"
+#include "windowharness.h"
 
 #include <QDir>
 #include <QFile>
-#include <QQueue>
 #include <QTemporaryDir>
-#include <QTest>
 
 using namespace veskel;
+using test::Window;
 
 namespace {
-
-struct Answer
-{
-    int result; // 1 OK, 2 Cancel
-    QString password;
-};
-
-class ScriptedHost : public DocumentHost
-{
-public:
-    TRichEditor editor;
-    QString path;
-    QQueue<Answer> answers;
-    QString lastPassword;
-    QStringList messages;
-    QList<qsizetype> lossyQuestions;
-    bool lossyAnswer = false;
-    int passwordPrompts = 0;
-
-    TRichEditor &Editor() override { return editor; }
-    QString DocumentPath() const override { return path; }
-    void SetFileName(const QString &p) override { path = p; }
-    int ShowPasswordDialog() override
-    {
-        ++passwordPrompts;
-        if (answers.isEmpty()) {
-            return 2;
-        }
-        const Answer answer = answers.dequeue();
-        lastPassword = answer.password;
-        return answer.result;
-    }
-    QString PasswordText() const override { return lastPassword; }
-    void ShowMessage(const QString &text) override { messages << text; }
-    bool ConfirmLossySave(qsizetype lost) override
-    {
-        lossyQuestions << lost;
-        return lossyAnswer;
-    }
-};
 
 QByteArray readAll(const QString &path)
 {
@@ -78,15 +35,31 @@ private:
     QTemporaryDir m_dir;
     QString file(const QString &name) const { return m_dir.filePath(name); }
 
-    // Writes text under password to path through a fresh host.
+    // Save As of the text under the password, in a window of its own.
     void saveText(const QString &path, const QString &text, const QString &password)
     {
-        ScriptedHost host;
-        DocumentWorkflow workflow(host);
-        host.editor.setText(text);
-        host.answers.enqueue({1, password});
-        workflow.SaveDocument(path);
+        Window w;
+        w.show();
+        w.form1.memo1->setText(text);
+        w.saveAsPath = path;
+        w.password(password);
+        w.form1.SaveAs1->trigger();
+        QVERIFY(w.scriptDone());
         QCOMPARE(readAll(path).size(), DocumentFileSize);
+        w.form1.FileName.clear();
+    }
+
+    // The text an Open of the file with the password shows.
+    QString openedText(const QString &path, const QString &password)
+    {
+        Window w;
+        w.show();
+        w.saveAsPath = path;
+        w.password(password);
+        w.form1.Open1->trigger();
+        const QString text = w.form1.memo1->Text();
+        w.form1.FileName.clear();
+        return text;
     }
 
 private slots:
@@ -106,102 +79,102 @@ private slots:
         QFETCH(QString, password);
         const QString path = file("note.vsk");
         saveText(path, text, password);
-        ScriptedHost host;
-        DocumentWorkflow workflow(host);
-        host.answers.enqueue({1, password});
-        workflow.OpenDocument(path);
-        QCOMPARE(host.editor.Text(), text);
-        QCOMPARE(host.path, path);
-        QVERIFY(host.messages.isEmpty());
+        Window w;
+        w.show();
+        w.saveAsPath = path;
+        w.password(password);
+        w.form1.Open1->trigger();
+        QCOMPARE(w.form1.memo1->Text(), text);
+        QCOMPARE(w.form1.windowTitle(), "Veskel - " + path);
+        QVERIFY(w.messages.isEmpty());
+        w.form1.FileName.clear();
     }
 
     void wrongPasswordShowsOtherText()
     {
         const QString path = file("wrong.vsk");
         saveText(path, "the real text", "right");
-        ScriptedHost host;
-        DocumentWorkflow workflow(host);
-        host.answers.enqueue({1, "wrong"});
-        workflow.OpenDocument(path);
-        QVERIFY(host.editor.Text() != "the real text");
-        QVERIFY(host.messages.isEmpty());
+        const QString shown = openedText(path, "wrong");
+        QVERIFY(!shown.isEmpty());
+        QVERIFY(shown != "the real text");
     }
 
     void cancelledOpenShowsArmour()
     {
         const QString path = file("armour.vsk");
         saveText(path, "hidden", "pw");
-        ScriptedHost host;
-        DocumentWorkflow workflow(host);
-        host.answers.enqueue({2, "pw"});
-        workflow.OpenDocument(path);
-        QCOMPARE(host.editor.Text().toLatin1(), readAll(path));
+        Window w;
+        w.show();
+        w.saveAsPath = path;
+        w.password("pw", false);
+        w.form1.Open1->trigger();
+        QCOMPARE(w.form1.memo1->Text().toLatin1(), readAll(path));
+        w.form1.FileName.clear();
     }
 
-    // The path and caption change first; then the load fails before any
+    // The path and caption change first; the load then fails before any
     // password is asked, and the editor keeps its text.
     void openMissingFile()
     {
-        ScriptedHost host;
-        DocumentWorkflow workflow(host);
-        host.editor.setText("before");
+        Window w;
+        w.show();
+        w.form1.memo1->setText("before");
         const QString path = file("missing.vsk");
-        QVERIFY_THROWS_EXCEPTION(EFOpenError, workflow.OpenDocument(path));
-        QCOMPARE(host.passwordPrompts, 0);
-        QCOMPARE(host.path, path);
-        QCOMPARE(host.editor.Text(), "before");
+        w.saveAsPath = path;
+        w.message();
+        w.form1.Open1->trigger();
+        QCOMPARE(w.passwordPrompts, 0);
+        QCOMPARE(w.messages.size(), 1);
+        QVERIFY(w.messages[0].startsWith(QString("Cannot open file \"%1\". ").arg(path)));
+        QVERIFY(w.messages[0].endsWith('.'));
+        QCOMPARE(w.icons[0], QMessageBox::Critical);
+        QCOMPARE(w.form1.windowTitle(), "Veskel - " + path);
+        QCOMPARE(w.form1.memo1->Text(), "before");
+        w.form1.FileName.clear();
     }
 
     void cancelledSaveWritesNothing()
     {
-        ScriptedHost host;
-        DocumentWorkflow workflow(host);
-        host.editor.setText("unsaved");
         const QString path = file("never.vsk");
-        host.answers.enqueue({2, "pw"});
-        workflow.SaveDocument(path);
+        Window w;
+        w.show();
+        w.form1.memo1->setText("unsaved");
+        w.saveAsPath = path;
+        w.password("pw", false);
+        w.form1.SaveAs1->trigger();
         QVERIFY(!QFile::exists(path));
-        QCOMPARE(host.path, path);
+        QCOMPARE(w.form1.windowTitle(), "Veskel - " + path);
         // Closing asks again for that path.
-        host.answers.enqueue({1, "pw"});
-        workflow.FormClose();
-        QCOMPARE(host.passwordPrompts, 2);
-        QCOMPARE(readAll(path).size(), DocumentFileSize);
+        w.password("pw");
+        QVERIFY(w.form1.close());
+        QCOMPARE(w.passwordPrompts, 2);
+        QCOMPARE(openedText(path, "pw"), "unsaved");
     }
 
-    void closeWithoutPathWritesNothing()
-    {
-        ScriptedHost host;
-        DocumentWorkflow workflow(host);
-        host.editor.setText("no path");
-        workflow.FormClose();
-        QCOMPARE(host.passwordPrompts, 0);
-    }
-
-    // Closing never rewrites a document whose text is the one its file holds:
-    // not after a plain open, not after an open with a mistyped password.
+    // Closing never rewrites a document whose text is the one its file
+    // holds: not after a plain open, nor after a mistyped password.
     void closeKeepsUnchangedDocument_data()
     {
         QTest::addColumn<QString>("openPassword");
-        QTest::addColumn<int>("openResult");
-        QTest::newRow("opened") << "pw" << 1;
-        QTest::newRow("mistyped password") << "pq" << 1;
-        QTest::newRow("password cancelled") << "pw" << 2;
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("opened") << "pw" << true;
+        QTest::newRow("mistyped password") << "pq" << true;
+        QTest::newRow("password cancelled") << "pw" << false;
     }
     void closeKeepsUnchangedDocument()
     {
         QFETCH(QString, openPassword);
-        QFETCH(int, openResult);
+        QFETCH(bool, ok);
         const QString path = file("keep.vsk");
         saveText(path, "precious", "pw");
         const QByteArray before = readAll(path);
-        ScriptedHost host;
-        DocumentWorkflow workflow(host);
-        host.answers.enqueue({openResult, openPassword});
-        workflow.OpenDocument(path);
-        host.answers.enqueue({1, "other"});
-        workflow.FormClose();
-        QCOMPARE(host.passwordPrompts, 1);
+        Window w;
+        w.show();
+        w.saveAsPath = path;
+        w.password(openPassword, ok);
+        w.form1.Open1->trigger();
+        QVERIFY(w.form1.close());
+        QCOMPARE(w.passwordPrompts, 1);
         QCOMPARE(readAll(path), before);
     }
 
@@ -209,18 +182,16 @@ private slots:
     {
         const QString path = file("edited.vsk");
         saveText(path, "first", "pw");
-        ScriptedHost host;
-        DocumentWorkflow workflow(host);
-        host.answers.enqueue({1, "pw"});
-        workflow.OpenDocument(path);
-        host.editor.setText("second");
-        host.answers.enqueue({1, "pw2"});
-        workflow.FormClose();
-        ScriptedHost reader;
-        DocumentWorkflow readBack(reader);
-        reader.answers.enqueue({1, "pw2"});
-        readBack.OpenDocument(path);
-        QCOMPARE(reader.editor.Text(), "second");
+        Window w;
+        w.show();
+        w.saveAsPath = path;
+        w.password("pw");
+        w.form1.Open1->trigger();
+        w.form1.memo1->setSelectionStart(5);
+        QTest::keyClicks(w.form1.memo1->InnerWindow(), " and more");
+        w.password("pw2");
+        QVERIFY(w.form1.close());
+        QCOMPARE(openedText(path, "pw2"), "first and more");
     }
 
     // New empties the editor and keeps the path; closing then writes an
@@ -229,102 +200,110 @@ private slots:
     {
         const QString path = file("new.vsk");
         saveText(path, "old text", "pw");
-        ScriptedHost host;
-        DocumentWorkflow workflow(host);
-        host.answers.enqueue({1, "pw"});
-        workflow.OpenDocument(path);
-        workflow.NewDocument();
-        QCOMPARE(host.editor.Text(), "");
-        QCOMPARE(host.path, path);
-        host.answers.enqueue({1, "pw"});
-        workflow.FormClose();
-        ScriptedHost reader;
-        DocumentWorkflow readBack(reader);
-        reader.answers.enqueue({1, "pw"});
-        readBack.OpenDocument(path);
-        QCOMPARE(reader.editor.Text(), "");
+        Window w;
+        w.show();
+        w.saveAsPath = path;
+        w.password("pw");
+        w.form1.Open1->trigger();
+        w.reactivate();
+        QTest::keyClick(w.form1.memo1->InnerWindow(), Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(w.form1.memo1->Text(), "");
+        QCOMPARE(w.form1.windowTitle(), "Veskel - " + path);
+        w.password("pw");
+        QVERIFY(w.form1.close());
+        QCOMPARE(openedText(path, "pw"), "");
     }
 
     // A text that cannot be stored whole is saved only if the user agrees.
     void lossySave_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<qsizetype>("lost");
+        QTest::addColumn<int>("lost");
         QTest::addColumn<bool>("agree");
         QTest::addColumn<QString>("reopened");
-        QTest::newRow("U+0100 agreed")
-            << QString::fromUtf16(u"ab\u0100cd") << qsizetype(3) << true << "ab";
-        QTest::newRow("euro refused")
-            << QString::fromUtf16(u"5 \u20AC") << qsizetype(1) << false << "old";
+        QTest::newRow("U+0100 agreed") << QString::fromUtf16(u"ab\u0100cd") << 3 << true << "ab";
+        QTest::newRow("euro refused") << QString::fromUtf16(u"5 \u20AC") << 1 << false << "old";
         QTest::newRow("100,000 agreed")
-            << QString(100000, u'z') << qsizetype(1) << true << QString(99999, u'z');
+            << QString(100000, u'z') << 1 << true << QString(99999, u'z');
     }
     void lossySave()
     {
         QFETCH(QString, text);
-        QFETCH(qsizetype, lost);
+        QFETCH(int, lost);
         QFETCH(bool, agree);
         QFETCH(QString, reopened);
         const QString path = file("lossy.vsk");
         saveText(path, "old", "pw");
-        ScriptedHost host;
-        DocumentWorkflow workflow(host);
-        host.editor.setText(text);
-        host.lossyAnswer = agree;
-        host.answers.enqueue({1, "pw"});
-        workflow.SaveDocument(path);
-        QCOMPARE(host.lossyQuestions, QList<qsizetype>{lost});
-        ScriptedHost reader;
-        DocumentWorkflow readBack(reader);
-        reader.answers.enqueue({1, "pw"});
-        readBack.OpenDocument(path);
-        QCOMPARE(reader.editor.Text(), reopened);
+        Window w;
+        w.show();
+        w.form1.memo1->setText(text);
+        w.saveAsPath = path;
+        w.password("pw");
+        w.message(agree);
+        w.form1.SaveAs1->trigger();
+        QCOMPARE(w.messages,
+                 QStringList{QString("This document cannot be stored whole: %1 characters "
+                                     "would be lost or changed. Save anyway?")
+                                 .arg(lost)});
+        QCOMPARE(w.icons[0], QMessageBox::Warning);
+        QCOMPARE(openedText(path, "pw"), reopened);
+        w.form1.FileName.clear();
     }
 
-    // After an open whose password was cancelled the editor holds the armour:
-    // saving it would destroy the document, so the question comes first.
+    // After an open whose password was cancelled the editor holds the
+    // armour: saving it would destroy the document, so the question comes
+    // first.
     void armourIsNotSavedWithoutAsking()
     {
         const QString path = file("guarded.vsk");
         saveText(path, "the document", "pw");
         const QByteArray before = readAll(path);
-        ScriptedHost host;
-        DocumentWorkflow workflow(host);
-        host.answers.enqueue({2, ""});
-        workflow.OpenDocument(path);
-        host.answers.enqueue({1, "pw"});
-        workflow.SaveDocument(path);
-        QCOMPARE(host.lossyQuestions, QList<qsizetype>{205000 - 99999});
+        Window w;
+        w.show();
+        w.saveAsPath = path;
+        w.password("", false);
+        w.form1.Open1->trigger();
+        w.password("pw");
+        w.message(false);
+        w.form1.SaveAs1->trigger();
+        QCOMPARE(w.messages.size(), 1);
+        QVERIFY(w.messages[0].contains(QString::number(205000 - 99999)));
         QCOMPARE(readAll(path), before);
+        w.form1.FileName.clear();
     }
 
     void keyCannotBeSet()
     {
         const QString path = file("nokey.vsk");
-        ScriptedHost host;
-        DocumentWorkflow workflow(host);
-        host.editor.setText("text");
-        host.answers.enqueue({1, "pw"});
+        Window w;
+        w.show();
+        w.form1.memo1->setText("text");
+        w.saveAsPath = path;
+        w.password("pw");
+        w.message();
         {
             const NoLegacyProvider noLegacy;
-            workflow.SaveDocument(path);
+            w.form1.SaveAs1->trigger();
         }
-        QCOMPARE(host.messages, QStringList{"Key cannot be set!"});
+        QCOMPARE(w.messages, QStringList{"Key cannot be set!"});
+        QCOMPARE(w.icons[0], QMessageBox::NoIcon);
         QVERIFY(!QFile::exists(path));
+        w.form1.FileName.clear();
     }
 
-    void uncreatableFileEscapes()
+    // A failed write leaves the old document as it was.
+    void uncreatableFileIsReported()
     {
-        ScriptedHost host;
-        DocumentWorkflow workflow(host);
-        host.answers.enqueue({1, "pw"});
+        Window w;
+        w.show();
         const QString path = file("no/such/folder/x.vsk");
-        try {
-            workflow.SaveDocument(path);
-            QFAIL("no error");
-        } catch (const EFCreateError &error) {
-            QVERIFY(error.message().startsWith(QString("Cannot create file \"%1\". ").arg(path)));
-        }
+        w.saveAsPath = path;
+        w.password("pw");
+        w.message();
+        w.form1.SaveAs1->trigger();
+        QCOMPARE(w.messages.size(), 1);
+        QVERIFY(w.messages[0].startsWith(QString("Cannot create file \"%1\". ").arg(path)));
+        w.form1.FileName.clear();
     }
 };
 

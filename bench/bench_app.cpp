@@ -1,0 +1,121 @@
+// Opening a document: from OK in the password dialog to the decrypted text
+// laid out, against bare Qt loading the same text.
+#include "app/documentworkflow.h"
+#include "benchratio.h"
+#include "cipher/cryptoapi.h"
+#include "cipher/documentfile.h"
+#include "editor/richeditor.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTextEdit>
+
+using namespace veskel;
+
+namespace {
+
+QTemporaryDir *g_dir = nullptr;
+const QString kPassword = QStringLiteral("correct horse battery staple");
+
+QString noteText()
+{
+    QString text;
+    const QString line =
+        QStringLiteral("Monday: a private note with some words in it, and more.\r\n");
+    while (text.size() + line.size() < 60000) {
+        text += line;
+    }
+    return text;
+}
+
+QString documentPath()
+{
+    static const QString path = [] {
+        const QString p = g_dir->filePath(QStringLiteral("note.vsk"));
+        TCryptoAPI cipher(win::CALG_RC4);
+        cipher.SetPassword(kPassword);
+        SaveDocumentFile(p, cipher.Encrypt(noteText()));
+        return p;
+    }();
+    return path;
+}
+
+// The window's side of an open with the password already typed.
+class BenchHost : public DocumentHost
+{
+public:
+    TRichEditor editor;
+    QString path;
+    TRichEditor &Editor() override { return editor; }
+    QString DocumentPath() const override { return path; }
+    void SetFileName(const QString &p) override { path = p; }
+    int ShowPasswordDialog() override { return 1; }
+    QString PasswordText() const override { return kPassword; }
+    void ShowMessage(const QString &) override {}
+    bool ConfirmLossySave(qsizetype) override { return false; }
+};
+
+void layOut(QTextDocument *document)
+{
+    document->documentLayout()->documentSize();
+}
+
+void BM_DecryptAndShow(benchmark::State &state)
+{
+    BenchHost host;
+    host.editor.Properties().setAutoURLDetect(true);
+    host.editor.Properties().setScrollBars(ssBoth);
+    host.editor.resize(800, 600);
+    host.editor.show();
+    DocumentWorkflow workflow(host);
+    for (auto _ : state) {
+        state.PauseTiming();
+        host.SetFileName(documentPath());
+        host.editor.Lines().LoadFile(documentPath());
+        layOut(host.editor.InnerWindow()->document());
+        state.ResumeTiming();
+        workflow.DecryptEditorText(kPassword);
+        layOut(host.editor.InnerWindow()->document());
+    }
+    if (host.editor.Text() != noteText()) {
+        state.SkipWithError("the text did not come back");
+    }
+}
+
+void BM_QtLoadText(benchmark::State &state)
+{
+    QTextEdit edit;
+    edit.resize(800, 600);
+    edit.show();
+    const QString text = noteText();
+    for (auto _ : state) {
+        state.PauseTiming();
+        edit.document()->setPlainText(QString::fromLatin1(QByteArray(205000, 'A')));
+        layOut(edit.document());
+        state.ResumeTiming();
+        edit.document()->setPlainText(text);
+        layOut(edit.document());
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_DecryptAndShow)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_QtLoadText)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    g_dir = &dir;
+    benchmark::Initialize(&argc, argv);
+    veskel::bench::RecordingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    veskel::bench::printRatio("open_vs_qt", "OK to decrypted text laid out",
+                              reporter.microseconds("BM_DecryptAndShow"), "setPlainText + layout",
+                              reporter.microseconds("BM_QtLoadText"), 1.5);
+    return 0;
+}

@@ -1,0 +1,132 @@
+// The real main window and password dialog, with a script that answers the
+// modal dialogs as a user would: typing into the password box, pressing
+// buttons in message boxes.
+#pragma once
+
+#include "app/shortcutfilter.h"
+#include "app/veskelmain.h"
+#include "dialogs/frmpassword.h"
+#include "editor/richeditor.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QQueue>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+namespace veskel::test {
+
+struct ModalAnswer
+{
+    enum Kind
+    {
+        Password,
+        Message
+    } kind;
+    QString password; // typed into the password box (replacing what is there)
+    bool ok = true;   // OK or Yes; else Cancel or No
+};
+
+class Window
+{
+public:
+    TForm1 form1;
+    TForm2 form2{&form1};
+    QStringList messages; // every message box's text, in order
+    QStringList titles;   // and its caption
+    QList<QMessageBox::Icon> icons;
+    int passwordPrompts = 0;
+    QString saveAsPath; // the file dialogs' answer; empty: cancelled
+
+    Window()
+    {
+        form1.setPasswordDialog(&form2);
+        qApp->installEventFilter(new MenuShortcutFilter(&form1));
+        form1.RunFileDialog = [this](QFileDialog *, QString &path) {
+            if (saveAsPath.isEmpty()) {
+                return false;
+            }
+            path = saveAsPath;
+            return true;
+        };
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { answer(); });
+        m_timer.start();
+    }
+
+    void show()
+    {
+        form1.show();
+        form1.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form1));
+        QTRY_VERIFY(form1.Activated());
+        QCoreApplication::processEvents();
+    }
+
+    // The offscreen platform does not reactivate a window after a modal
+    // dialog closes; a desktop does.
+    void reactivate()
+    {
+        QApplication::setActiveWindow(&form1);
+        form1.memo1->InnerWindow()->setFocus();
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget *>(&form1));
+    }
+
+    void password(const QString &text, bool ok = true)
+    {
+        m_script.enqueue({ModalAnswer::Password, text, ok});
+    }
+    void message(bool ok = true) { m_script.enqueue({ModalAnswer::Message, {}, ok}); }
+    bool scriptDone() const { return m_script.isEmpty(); }
+
+private:
+    void answer()
+    {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (modal == nullptr || !modal->isVisible() || modal == m_answering) {
+            return;
+        }
+        if (m_script.isEmpty()) {
+            qWarning("an unexpected dialog: %s", qPrintable(modal->windowTitle()));
+            return;
+        }
+        const ModalAnswer next = m_script.dequeue();
+        m_answering = modal;
+        if (auto *dialog = qobject_cast<TForm2 *>(modal)) {
+            QVERIFY2(next.kind == ModalAnswer::Password, "a password prompt came unexpectedly");
+            ++passwordPrompts;
+            dialog->Edit1->setFocus();
+            dialog->Edit1->selectAll();
+            QTest::keyClicks(dialog->Edit1, next.password);
+            QTest::mouseClick(next.ok ? dialog->Button1 : dialog->Button2, Qt::LeftButton);
+        } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            QVERIFY2(next.kind == ModalAnswer::Message, qPrintable(box->text()));
+            messages << box->text();
+            titles << box->windowTitle();
+            icons << box->icon();
+            QAbstractButton *button = nullptr;
+            for (QAbstractButton *candidate : box->buttons()) {
+                const QMessageBox::ButtonRole role = box->buttonRole(candidate);
+                const bool positive =
+                    role == QMessageBox::AcceptRole || role == QMessageBox::YesRole;
+                if (positive == next.ok || box->buttons().size() == 1) {
+                    button = candidate;
+                    break;
+                }
+            }
+            QVERIFY(button != nullptr);
+            button->click();
+        }
+        m_answering = nullptr;
+    }
+
+    QQueue<ModalAnswer> m_script;
+    QTimer m_timer;
+    QWidget *m_answering = nullptr;
+};
+
+} // namespace veskel::test
