@@ -83,6 +83,10 @@ TForm1::TForm1(QWidget *parent)
     createMenu();
     createFileDialogs();
     setTabOrder();
+    connectGuarded(btnFind, &TForm1::btnFindClick);
+    connectGuarded(btnSearcReplace, &TForm1::btnSearcReplaceClick);
+    connectGuarded(btnGoTo, &TForm1::btnGoToClick);
+    connectEditorEvents();
     resize(win::Scaled(kClientWidth, this),
            win::Scaled(kClientHeight, this) + menuBar()->sizeHint().height());
     FormCreate();
@@ -215,6 +219,34 @@ void TForm1::createMenu()
     connectGuarded(Cut1, &TForm1::Cut1Click);
     connectGuarded(Copy1, &TForm1::Copy1Click);
     connectGuarded(Paste1, &TForm1::Paste1Click);
+    connectGuarded(PasteSpecial1, &TForm1::PasteSpecial1Click);
+    connectGuarded(Find1, &TForm1::Find1Click);
+    connectGuarded(Replace1, &TForm1::Replace1Click);
+    connectGuarded(GoTo1, &TForm1::GoTo1Click);
+    connectGuarded(Object1, &TForm1::Object1Click);
+}
+
+void TForm1::connectGuarded(QPushButton *button, void (TForm1::*handler)())
+{
+    connect(button, &QPushButton::clicked, this,
+            [this, handler] { RunGuarded(this, [this, handler] { (this->*handler)(); }); });
+}
+
+void TForm1::connectEditorEvents()
+{
+    // The indicator shows the caret as it was before the key or click.
+    memo1->OnKeyDown = [this](TRichEditor *, int &, Qt::KeyboardModifiers) {
+        RunGuarded(this, [this] { memo1KeyDown(); });
+    };
+    memo1->OnKeyPress = [this](TRichEditor *, QChar &) {
+        RunGuarded(this, [this] { memo1KeyPress(); });
+    };
+    memo1->OnMouseDown = [this](TRichEditor *, TMouseButton, Qt::KeyboardModifiers, int, int) {
+        RunGuarded(this, [this] { memo1MouseDown(); });
+    };
+    memo1->Properties().OnURLClick = [this](TRichEditor *, const QString &url, TMouseButton) {
+        RunGuarded(this, [this, &url] { memo1PropertiesURLClick(url); });
+    };
 }
 
 void TForm1::createFileDialogs()
@@ -347,26 +379,6 @@ void TForm1::Open1Click()
 void TForm1::Exit1Click()
 {
     close();
-}
-
-void TForm1::Undo1Click()
-{
-    memo1->Undo();
-}
-
-void TForm1::Cut1Click()
-{
-    memo1->Cut();
-}
-
-void TForm1::Copy1Click()
-{
-    memo1->Copy();
-}
-
-void TForm1::Paste1Click()
-{
-    memo1->Paste();
 }
 
 // ---------------------------------------------------------------------------

@@ -100,6 +100,23 @@ public:
     void Cut1Click();
     void Copy1Click();
     void Paste1Click();
+    void PasteSpecial1Click();
+    void Object1Click();
+    void Find1Click();
+    void Replace1Click();
+    void GoTo1Click();
+    void btnFindClick();
+    void btnSearcReplaceClick();
+    void btnGoToClick();
+    void memo1KeyDown();
+    void memo1KeyPress();
+    void memo1MouseDown();
+    void memo1PropertiesURLClick(const QString &urlText);
+
+    // Replaces every occurrence of search, in one pass, not undoably.
+    void ReplaceAll(const QString &search, const QString &replacement);
+    // Shows the column and line of the caret in the status bar's first panel.
+    void UpdateCaretStatus();
 
     // Whether FormActivate has run.
     bool Activated() const { return m_activated; }
@@ -124,6 +141,10 @@ private:
     bool runFileDialog(QFileDialog *dialog, QString &path);
     // Connects a menu item to a handler inside the error boundary.
     void connectGuarded(QAction *action, void (TForm1::*handler)());
+    void connectGuarded(QPushButton *button, void (TForm1::*handler)());
+    void connectEditorEvents();
+    // Shows the bar alone, then gives its box the focus.
+    void ShowBar(QWidget *bar, QWidget *focusTarget);
     void activateOnce();
 
     DocumentWorkflow m_workflow;

@@ -1,0 +1,166 @@
+// TForm1's bars, edit commands, caret indicator and links.
+#include "editor/richeditor.h"
+#include "platform/shell.h"
+#include "platform/strtoint.h"
+#include "veskelmain.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+
+namespace veskel {
+
+namespace {
+
+// The hourglass while it lives, and the cursor before it afterwards, however
+// the scope is left.
+class HourglassCursor
+{
+public:
+    HourglassCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~HourglassCursor() { QApplication::restoreOverrideCursor(); }
+    HourglassCursor(const HourglassCursor &) = delete;
+    HourglassCursor &operator=(const HourglassCursor &) = delete;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Bars
+
+void TForm1::ShowBar(QWidget *bar, QWidget *focusTarget)
+{
+    if (!bar->isVisible()) {
+        bar->show();
+        for (QWidget *other : {pnlFind, pnlSearchReplace, pnlGoto}) {
+            if (other != bar) {
+                other->hide();
+            }
+        }
+    }
+    if (bar->isVisible()) {
+        focusTarget->setFocus();
+    }
+}
+
+void TForm1::Find1Click()
+{
+    ShowBar(pnlFind, Edit3);
+}
+
+void TForm1::Replace1Click()
+{
+    ShowBar(pnlSearchReplace, Edit4);
+}
+
+void TForm1::GoTo1Click()
+{
+    ShowBar(pnlGoto, edtGoTo);
+}
+
+void TForm1::btnFindClick()
+{
+    const QString token = Edit3->text();
+    const int length = static_cast<int>(memo1->LinesText().size());
+    FoundPos = memo1->Find(token, 0, length);
+    memo1->setFocus();
+    memo1->setSelectionStart(FoundPos);
+    memo1->setSelectionLength(static_cast<int>(token.size()));
+}
+
+void TForm1::btnSearcReplaceClick()
+{
+    ReplaceAll(Edit4->text(), Edit1->text());
+}
+
+void TForm1::ReplaceAll(const QString &search, const QString &replacement)
+{
+    const HourglassCursor hourglass;
+    const int length = static_cast<int>(memo1->LinesText().size());
+    const auto searchLength = static_cast<int>(search.size());
+    const auto replacementLength = static_cast<int>(replacement.size());
+    // An empty token is found nowhere, so the loop ends.
+    int position = memo1->Find(search, 0, length);
+    while (position != -1) {
+        memo1->setFocus();
+        memo1->setSelectionStart(position);
+        memo1->setSelectionLength(searchLength);
+        memo1->ReplaceSelection(replacement);
+        position = memo1->Find(search, position + replacementLength, length);
+    }
+}
+
+void TForm1::btnGoToClick()
+{
+    memo1->setFocus();
+    const int line = StrToInt(edtGoTo->text());
+    memo1->SetCaretPosition(1, line);
+}
+
+// ---------------------------------------------------------------------------
+// Edit commands
+
+void TForm1::Undo1Click()
+{
+    memo1->Undo();
+}
+
+void TForm1::Cut1Click()
+{
+    memo1->Cut();
+}
+
+void TForm1::Copy1Click()
+{
+    memo1->Copy();
+}
+
+void TForm1::Paste1Click()
+{
+    memo1->Paste();
+}
+
+void TForm1::PasteSpecial1Click()
+{
+    // Embedded objects and their dialogs are not built yet: nothing happens.
+}
+
+void TForm1::Object1Click()
+{
+    // Embedded objects and their dialogs are not built yet: nothing happens.
+}
+
+// ---------------------------------------------------------------------------
+// Caret indicator and links
+
+void TForm1::UpdateCaretStatus()
+{
+    const int position = memo1->SelectionStart();
+    const int line = memo1->LineFromPosition(position);
+    const int column = position - memo1->LineStart(line);
+    StatusPanel0->setText(QStringLiteral("%1 : %2").arg(column).arg(line));
+}
+
+void TForm1::memo1KeyDown()
+{
+    UpdateCaretStatus();
+}
+
+void TForm1::memo1KeyPress()
+{
+    UpdateCaretStatus();
+}
+
+void TForm1::memo1MouseDown()
+{
+    UpdateCaretStatus();
+}
+
+void TForm1::memo1PropertiesURLClick(const QString &urlText)
+{
+    // The result is not looked at: a link the desktop cannot open shows nothing.
+    win::ShellExecuteW(this, u"open", reinterpret_cast<const win::WCHAR *>(urlText.utf16()), u"",
+                       nullptr, win::SW_SHOWNORMAL);
+}
+
+} // namespace veskel
