@@ -1,6 +1,7 @@
 // Opening a document: from OK in the password dialog to the decrypted text
 // laid out, against bare Qt loading the same text.
 #include "app/documentworkflow.h"
+#include "benchlayout.h"
 #include "benchratio.h"
 #include "cipher/cryptoapi.h"
 #include "cipher/documentfile.h"
@@ -12,6 +13,7 @@
 #include <QTextEdit>
 
 using namespace veskel;
+using veskel::bench::layOut;
 
 namespace {
 
@@ -55,11 +57,6 @@ public:
     void ShowMessage(const QString &) override {}
     bool ConfirmLossySave(qsizetype) override { return false; }
 };
-
-void layOut(QTextDocument *document)
-{
-    document->documentLayout()->documentSize();
-}
 
 void BM_DecryptAndShow(benchmark::State &state)
 {

@@ -1,4 +1,5 @@
 // The editor control against bare Qt doing the same work in the same run.
+#include "benchlayout.h"
 #include "benchratio.h"
 #include "editor/richeditor.h"
 
@@ -14,6 +15,7 @@
 #include <memory>
 
 using namespace veskel;
+using veskel::bench::layOut;
 
 namespace {
 
@@ -71,11 +73,6 @@ QString decryptedBlock()
     block.truncate(52000);
     block += QString(100000 - block.size(), QChar(u'\0'));
     return block;
-}
-
-void layOut(QTextDocument *document)
-{
-    document->documentLayout()->documentSize();
 }
 
 std::unique_ptr<TRichEditor> shownEditor(bool links)

@@ -1,6 +1,7 @@
 // The search bars in the shown window, with link detection on, against a bare
 // QTextDocument find-and-insert loop in one edit block on the same text.
 #include "app/veskelmain.h"
+#include "benchlayout.h"
 #include "benchratio.h"
 #include "editor/richeditor.h"
 
@@ -12,6 +13,7 @@
 #include <QTextEdit>
 
 using namespace veskel;
+using veskel::bench::layOut;
 
 namespace {
 
@@ -25,11 +27,6 @@ QString wordDocument()
     }
     text.chop(2);
     return text;
-}
-
-void layOut(QTextDocument *document)
-{
-    document->documentLayout()->documentSize();
 }
 
 TForm1 &window()

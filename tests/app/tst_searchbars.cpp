@@ -1,5 +1,6 @@
 // The bars, the edit commands, the caret indicator and links, in the real
 // window.
+#include "../editor/editortestutil.h"
 #include "windowharness.h"
 
 #include <QClipboard>
@@ -23,16 +24,6 @@ public:
 public slots:
     void open(const QUrl &url) { opened << url; }
 };
-
-QPoint pointOf(win::RichEditWindow *window, int position)
-{
-    QTextCursor cursor(window->document());
-    cursor.setPosition(position);
-    const QRect before = window->cursorRect(cursor);
-    cursor.setPosition(position + 1);
-    const QRect after = window->cursorRect(cursor);
-    return QPoint((before.left() + after.left()) / 2, before.center().y());
-}
 
 } // namespace
 
@@ -237,7 +228,7 @@ private slots:
         QTest::keyClick(f.memo1->InnerWindow(), Qt::Key_Left);
         QCOMPARE(f.StatusPanel0->text(), "3 : 1");
         QTest::mouseClick(f.memo1->InnerWindow()->viewport(), Qt::LeftButton, {},
-                          pointOf(f.memo1->InnerWindow(), 0));
+                          test::pointOf(f.memo1->InnerWindow(), 0));
         QCOMPARE(f.StatusPanel0->text(), "2 : 1");
         QCOMPARE(f.StatusPanel1->text(), "");
     }
@@ -266,8 +257,8 @@ private slots:
         TForm1 &f = w.form1;
         f.memo1->setText("see https://a.example/x and www.b.example now");
         QWidget *viewport = f.memo1->InnerWindow()->viewport();
-        QTest::mousePress(viewport, button, {}, pointOf(f.memo1->InnerWindow(), 8));
-        QTest::mouseRelease(viewport, button, {}, pointOf(f.memo1->InnerWindow(), releaseAt));
+        QTest::mousePress(viewport, button, {}, test::pointOf(f.memo1->InnerWindow(), 8));
+        QTest::mouseRelease(viewport, button, {}, test::pointOf(f.memo1->InnerWindow(), releaseAt));
         QStringList urls;
         for (const QUrl &url : recorder.opened) {
             urls << url.toString();

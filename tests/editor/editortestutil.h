@@ -30,4 +30,15 @@ inline void prepare(TRichEditor &editor, int wrapAt = 0)
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
 }
 
+// The centre of the character at the position, in viewport coordinates.
+inline QPoint pointOf(win::RichEditWindow *window, int position)
+{
+    QTextCursor cursor(window->document());
+    cursor.setPosition(position);
+    const QRect before = window->cursorRect(cursor);
+    cursor.setPosition(position + 1);
+    const QRect after = window->cursorRect(cursor);
+    return QPoint((before.left() + after.left()) / 2, before.center().y());
+}
+
 } // namespace veskel::test

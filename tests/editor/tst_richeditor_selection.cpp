@@ -19,17 +19,6 @@ struct Click
     TMouseButton button;
 };
 
-// The centre of the character at the position, in viewport coordinates.
-QPoint pointOf(win::RichEditWindow *window, int position)
-{
-    QTextCursor cursor(window->document());
-    cursor.setPosition(position);
-    const QRect before = window->cursorRect(cursor);
-    cursor.setPosition(position + 1);
-    const QRect after = window->cursorRect(cursor);
-    return QPoint((before.left() + after.left()) / 2, before.center().y());
-}
-
 } // namespace
 
 class TestRichEditorSelection : public QObject
@@ -302,8 +291,8 @@ private slots:
         editor.setText("see http://a.example/x and www.b.example now");
         win::RichEditWindow *window = editor.InnerWindow();
         QWidget *viewport = window->viewport();
-        QTest::mousePress(viewport, press, {}, pointOf(window, 8));
-        QTest::mouseRelease(viewport, release, {}, pointOf(window, releaseAt));
+        QTest::mousePress(viewport, press, {}, test::pointOf(window, 8));
+        QTest::mouseRelease(viewport, release, {}, test::pointOf(window, releaseAt));
         QCOMPARE(seen.size(), clicks);
         if (clicks > 0) {
             QCOMPARE(seen[0].url, "http://a.example/x");
@@ -322,7 +311,7 @@ private slots:
         };
         editor.setText("http://a.example/");
         QTest::mouseClick(editor.InnerWindow()->viewport(), Qt::LeftButton, {},
-                          pointOf(editor.InnerWindow(), 3));
+                          test::pointOf(editor.InnerWindow(), 3));
         QCOMPARE(clicks, 0);
     }
 
