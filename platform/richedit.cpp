@@ -683,7 +683,7 @@ LRESULT RichEditWindow::findText(WPARAM flags, const FINDTEXTW &find)
     if (!forward) {
         options |= QTextDocument::FindBackward;
     }
-    const QTextCursor found = document()->find(needle, forward ? from : from, options);
+    const QTextCursor found = document()->find(needle, from, options);
     if (found.isNull()) {
         return -1;
     }

@@ -13,7 +13,6 @@
 
 #include "richeditconst.h"
 
-#include <QPointer>
 #include <QTextCursor>
 #include <QTextEdit>
 
@@ -120,8 +119,7 @@ private:
     void scheduleFlush();
     void ensureLayout();
     void rebuildLineIndex();
-    // The first display line of each block, and the total.
-    struct LineIndex;
+    // The first display line of a block, and the block holding a line.
     int blockFirstLine(const QTextBlock &block);
     QTextBlock blockOfLine(int line, int *lineInBlock);
     const QString &blockText(const QTextBlock &block);
