@@ -1,0 +1,291 @@
+// The real veskel program in a private X server, driven through its windows.
+#include "xsession.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+using veskel::test::XSession;
+
+namespace {
+
+const QString kProgram = QStringLiteral(VESKEL_PATH);
+const QString kCli = QStringLiteral(VESKEL_CLI_PATH);
+
+// veskel-cli with the password on its standard input; its standard output.
+QByteArray cli(const QStringList &arguments, const QByteArray &input, int *exitCode = nullptr)
+{
+    QProcess process;
+    process.start(kCli, arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    process.waitForFinished(30000);
+    if (exitCode != nullptr) {
+        *exitCode = process.exitCode();
+    }
+    return process.readAllStandardOutput();
+}
+
+bool writeDocument(const QString &path, const QByteArray &text)
+{
+    int code = -1;
+    cli({"encrypt", "-o", path, "--password-fd", "0"}, "pw\n" + text, &code);
+    return code == 0;
+}
+
+QByteArray decrypted(const QString &path, const QByteArray &password = "pw")
+{
+    return cli({"decrypt", path, "--password-fd", "0"}, password + "\n");
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The program under test; killed if it is still running at the end.
+class Program
+{
+public:
+    Program(const XSession &x, const QTemporaryDir &dir, const QStringList &arguments,
+            const QString &executable = kProgram)
+    {
+        QDir(dir.path()).mkpath("runtime");
+        QFile::setPermissions(dir.filePath("runtime"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        m_process.setProcessEnvironment(x.environment(dir.filePath("runtime")));
+        m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+        m_process.start(executable, arguments);
+        m_process.waitForStarted(10000);
+    }
+    ~Program()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+    // The exit code, or -1 when it has not ended within the time.
+    int waitForExit(int timeoutMs = 10000)
+    {
+        if (!m_process.waitForFinished(timeoutMs)) {
+            return -1;
+        }
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -2;
+    }
+    bool running() const { return m_process.state() == QProcess::Running; }
+
+private:
+    QProcess m_process;
+};
+
+QString titlePattern(const QString &path)
+{
+    return "^" + QRegularExpression::escape("Veskel - " + path) + "$";
+}
+
+} // namespace
+
+class TestProgram : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<XSession> m_x;
+
+private slots:
+    void init()
+    {
+        m_x = std::make_unique<XSession>();
+        QVERIFY2(m_x->ready(), "Xvfb did not start");
+    }
+    void cleanup() { m_x.reset(); }
+
+    // Open from the command line, then Exit without an edit: nothing is
+    // asked again and the file stays as it was.
+    void openThenExitUnchanged()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("note.vsk");
+        QVERIFY(writeDocument(path, "Hello\r\nworld"));
+        const QByteArray before = readAll(path);
+        QElapsedTimer sinceStart;
+        sinceStart.start();
+        Program program(*m_x, dir, {path});
+        const QString prompt = m_x->waitForWindow("^Set Password$");
+        QVERIFY(!prompt.isEmpty());
+        qInfo("start-to-prompt: %lld ms", sinceStart.elapsed());
+        m_x->type(prompt, "pw");
+        m_x->key(prompt, "Return");
+        const QString main = m_x->waitForWindow(titlePattern(path));
+        QVERIFY(!main.isEmpty());
+        m_x->key(main, "alt+f x");
+        QCOMPARE(program.waitForExit(), 0);
+        QCOMPARE(readAll(path), before);
+    }
+
+    // An edit, then Exit: the password is asked again and the file written.
+    void editThenExitSaves()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("edit.vsk");
+        QVERIFY(writeDocument(path, "body"));
+        Program program(*m_x, dir, {path});
+        QString prompt = m_x->waitForWindow("^Set Password$");
+        QVERIFY(!prompt.isEmpty());
+        m_x->type(prompt, "pw");
+        m_x->key(prompt, "Return");
+        const QString main = m_x->waitForWindow(titlePattern(path));
+        QVERIFY(!main.isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow("^Set Password$", 10).isEmpty(), 5000);
+        m_x->type(main, "new ");
+        m_x->key(main, "alt+f x");
+        prompt = m_x->waitForWindow("^Set Password$");
+        QVERIFY(!prompt.isEmpty());
+        m_x->key(prompt, "Return"); // the box still holds the password
+        QCOMPARE(program.waitForExit(), 0);
+        QCOMPARE(readAll(path).size(), 205000);
+        QCOMPARE(decrypted(path), QByteArray("new body"));
+    }
+
+    // Save As through the file dialog writes exactly the bytes veskel-cli
+    // writes for the same text and password.
+    void saveAsMatchesTheCompanion()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("saved.vsk");
+        Program program(*m_x, dir, {});
+        const QString main = m_x->waitForWindow("^Veskel - $");
+        QVERIFY(!main.isEmpty());
+        m_x->type(main, "typed in the window");
+        m_x->key(main, "alt+f a");
+        const QString dialog = m_x->waitForWindow("^Save As$");
+        QVERIFY(!dialog.isEmpty());
+        m_x->type(dialog, path);
+        m_x->key(dialog, "Return");
+        const QString prompt = m_x->waitForWindow("^Set Password$");
+        QVERIFY(!prompt.isEmpty());
+        m_x->type(prompt, "pw");
+        m_x->key(prompt, "Return");
+        QVERIFY(!m_x->waitForWindow(titlePattern(path)).isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(readAll(path).size(), 205000, 5000);
+        const QString other = dir.filePath("other.vsk");
+        QVERIFY(writeDocument(other, "typed in the window"));
+        QCOMPARE(readAll(path), readAll(other));
+        m_x->key(main, "alt+f x"); // unchanged since the save: nothing asked
+        QCOMPARE(program.waitForExit(), 0);
+    }
+
+    // Open, Cancel at the password: the title shows the path, and Exit asks
+    // nothing since the editor holds the file as it was loaded.
+    void cancelledOpen()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("cancel.vsk");
+        QVERIFY(writeDocument(path, "secret"));
+        const QByteArray before = readAll(path);
+        Program program(*m_x, dir, {path});
+        const QString prompt = m_x->waitForWindow("^Set Password$");
+        QVERIFY(!prompt.isEmpty());
+        m_x->key(prompt, "alt+c");
+        const QString main = m_x->waitForWindow(titlePattern(path));
+        QVERIFY(!main.isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow("^Set Password$", 10).isEmpty(), 5000);
+        m_x->key(main, "alt+f x");
+        QCOMPARE(program.waitForExit(), 0);
+        QCOMPARE(readAll(path), before);
+    }
+
+    // Two documents open in turn; the second stays.
+    void twoDocuments()
+    {
+        QTemporaryDir dir;
+        const QString first = dir.filePath("first doc.vsk");
+        const QString second = dir.filePath("second.vsk");
+        QVERIFY(writeDocument(first, "one"));
+        QVERIFY(writeDocument(second, "two"));
+        Program program(*m_x, dir, {first, second});
+        QString prompt = m_x->waitForWindow("^Set Password$");
+        QVERIFY(!prompt.isEmpty());
+        QVERIFY(!m_x->waitForWindow(titlePattern(first)).isEmpty());
+        m_x->type(prompt, "pw");
+        m_x->key(prompt, "Return");
+        // The second document takes the title, then asks for its password.
+        const QString main = m_x->waitForWindow(titlePattern(second));
+        QVERIFY(!main.isEmpty());
+        prompt = m_x->waitForWindow("^Set Password$");
+        QVERIFY(!prompt.isEmpty());
+        m_x->key(prompt, "Return"); // the same password again
+        QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow("^Set Password$", 10).isEmpty(), 5000);
+        // Exit writes nothing: both were opened unchanged.
+        const QByteArray before = readAll(second);
+        m_x->key(main, "alt+f x");
+        QCOMPARE(program.waitForExit(), 0);
+        QCOMPARE(readAll(second), before);
+    }
+
+    // A missing first document stops the rest: the error names it, and the
+    // second is not opened. The error box carries the program's title, taken
+    // from the executable's name.
+    void missingDocumentStopsTheRest_data()
+    {
+        QTest::addColumn<QString>("executableName");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("veskel") << ""
+                                << "veskel";
+        QTest::newRow("renamed") << "NOTES.EXE"
+                                 << "Notes";
+    }
+    void missingDocumentStopsTheRest()
+    {
+        QFETCH(QString, executableName);
+        QFETCH(QString, title);
+        QTemporaryDir dir;
+        QString executable = kProgram;
+        if (!executableName.isEmpty()) {
+            executable = dir.filePath(executableName);
+            QVERIFY(QFile::copy(kProgram, executable));
+            QFile::setPermissions(executable,
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        const QString missing = dir.filePath("missing.vsk");
+        const QString second = dir.filePath("second.vsk");
+        QVERIFY(writeDocument(second, "two"));
+        Program program(*m_x, dir, {missing, second}, executable);
+        const QString box = m_x->waitForWindow("^" + title + "$");
+        QVERIFY(!box.isEmpty());
+        m_x->key(box, "Return");
+        QVERIFY(!m_x->waitForWindow(titlePattern(missing)).isEmpty());
+        QVERIFY(m_x->waitForWindow("^Set Password$", 1500).isEmpty());
+        QVERIFY(program.running());
+    }
+
+    // A close whose save fails shows the error and the program keeps running.
+    void unwritablePathKeepsRunning()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("no/such/folder/x.vsk");
+        Program program(*m_x, dir, {path});
+        QString box = m_x->waitForWindow("^veskel$");
+        QVERIFY(!box.isEmpty());
+        m_x->key(box, "Return"); // the open failed
+        const QString main = m_x->waitForWindow(titlePattern(path));
+        QVERIFY(!main.isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow("^veskel$", 10).isEmpty(), 5000);
+        m_x->type(main, "text");
+        m_x->key(main, "alt+f x");
+        const QString prompt = m_x->waitForWindow("^Set Password$");
+        QVERIFY(!prompt.isEmpty());
+        m_x->type(prompt, "pw");
+        m_x->key(prompt, "Return");
+        box = m_x->waitForWindow("^veskel$");
+        QVERIFY(!box.isEmpty());
+        m_x->key(box, "Return");
+        QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow("^veskel$", 10).isEmpty(), 5000);
+        QCOMPARE(program.waitForExit(1000), -1); // still running
+        QVERIFY(!m_x->waitForWindow(titlePattern(path), 1000).isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProgram)
+#include "tst_e2e_program.moc"
