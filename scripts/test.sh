@@ -14,6 +14,7 @@ if [ "${1:-}" = "--sanitize" ]; then
     dir="$root/build/sanitize"
     flags=(-DCMAKE_BUILD_TYPE=Debug -DVESKEL_SANITIZE=ON)
     export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+    export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/tests/lsan.supp:print_suppressions=0}
     export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 fi
 
