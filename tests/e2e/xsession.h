@@ -31,7 +31,10 @@ public:
             }
         }
         m_server.setProgram(QStringLiteral("Xvfb"));
-        m_server.setArguments({m_display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+        // -noreset: the server must not reset when its last client (the probe
+        // below) leaves, or a program connecting just then is refused.
+        m_server.setArguments(
+            {m_display, "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"});
         m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_server.start();
         m_server.waitForStarted(10000);
