@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QPalette>
 #include <QPushButton>
+#include <QSettings>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
@@ -251,6 +252,14 @@ void TForm1::connectEditorEvents()
 
 void TForm1::createFileDialogs()
 {
+    // The program keeps no settings. The toolkit's file dialog would record
+    // the folders of the documents it saw (its history and last folder) in
+    // the user's configuration; point the toolkit's user settings at a place
+    // where nothing can be created, so that nothing is read or written.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QStringLiteral("/dev/null/veskel-keeps-no-settings"));
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                       QStringLiteral("/dev/null/veskel-keeps-no-settings"));
     const auto make = [this](const char *name, QFileDialog::AcceptMode mode) {
         auto *dialog = new QFileDialog(this);
         dialog->setObjectName(QString::fromLatin1(name));

@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -78,7 +79,39 @@ class TestMainWindow : public QObject
 {
     Q_OBJECT
 
+public:
+    // The user's configuration lives in a folder of the test's own.
+    static void initMain()
+    {
+        static QTemporaryDir config;
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        qputenv("HOME", QFile::encodeName(config.path()));
+    }
+
 private slots:
+    // The file dialogs leave no trace of the folders they saw.
+    void fileDialogsKeepNoHistory()
+    {
+        const QString config = QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME"));
+        QTemporaryDir documents;
+        {
+            Window w;
+            w.show();
+            for (QFileDialog *dialog : {w.form1.OpenDialog1, w.form1.SaveDialog1}) {
+                dialog->setDirectory(documents.path());
+                QTimer::singleShot(50, dialog, &QDialog::reject);
+                dialog->exec();
+            }
+        }
+        QDirIterator it(config, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        QStringList written;
+        while (it.hasNext()) {
+            written << it.next();
+        }
+        QCOMPARE(written, QStringList());
+    }
+
     void programTitle_data()
     {
         QTest::addColumn<QString>("path");
