@@ -107,10 +107,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QTemporaryDir dir;
     g_dir = &dir;
-    benchmark::Initialize(&argc, argv);
     veskel::bench::RecordingReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    veskel::bench::runBenchmarks(argc, argv, reporter);
     veskel::bench::printRatio("open_vs_qt", "OK to decrypted text laid out",
                               reporter.microseconds("BM_DecryptAndShow"), "setPlainText + layout",
                               reporter.microseconds("BM_QtLoadText"), 1.5);

@@ -296,10 +296,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QTemporaryDir dir;
     g_dir = &dir;
-    benchmark::Initialize(&argc, argv);
     veskel::bench::RecordingReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    veskel::bench::runBenchmarks(argc, argv, reporter);
     using veskel::bench::printRatio;
     const auto us = [&reporter](const char *name) { return reporter.microseconds(name); };
     printRatio("load_vs_qt", "LoadFile + layout + Text", us("BM_LoadFileAndText"),

@@ -117,10 +117,8 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
     veskel::bench::RecordingReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    veskel::bench::runBenchmarks(argc, argv, reporter);
     using veskel::bench::printRatio;
     printRatio("replace_all_vs_qt", "ReplaceAll, 10,000 occurrences, links on",
                reporter.microseconds("BM_ReplaceAll"), "edit-block find-and-insert loop",

@@ -49,6 +49,14 @@ private:
     std::map<std::string, double> m_microseconds;
 };
 
+// Runs the benchmarks the command line selects, recording their times.
+inline void runBenchmarks(int &argc, char **argv, RecordingReporter &reporter)
+{
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+}
+
 // Prints the figures and the ratio line; returns whether the goal is met.
 inline bool printRatio(const char *name, const char *what, double measured, const char *baseline,
                        double baselineTime, double goal)
