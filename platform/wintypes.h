@@ -8,6 +8,7 @@ namespace win {
 
 using BOOL = std::int32_t;
 using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
 using DWORD = std::uint32_t;
 using UINT = std::uint32_t;
 using WCHAR = char16_t;
