@@ -1,10 +1,14 @@
 #include "richeditor.h"
 
+#include "editor/objecthost.h"
+#include "editor/objectstorage.h"
+
 #include "platform/codepage.h"
 #include "platform/exceptions.h"
 #include "platform/richeditlib.h"
 
 #include <QBuffer>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -48,6 +52,8 @@ TRichEditor::TRichEditor(QWidget *parent)
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    RegisterObjectClipboardFormats();
+    m_host = std::make_unique<ObjectHost>(this);
 }
 
 TRichEditor::~TRichEditor()
@@ -192,9 +198,6 @@ void TRichEditor::RecreateWnd()
     }
 }
 
-void TRichEditor::CreateObjectInterface(RichEditWindow *) {}
-
-void TRichEditor::DestroyObjectInterface(RichEditWindow *) {}
 
 void TRichEditor::ApplyTextLimit()
 {
@@ -543,6 +546,13 @@ void TRichEditor::UpdateContextMenu()
     m_menuActions[5]->setEnabled(CanPaste());
     m_menuActions[6]->setEnabled(selected && EditingPermitted());
     m_menuActions[8]->setEnabled(true);
+}
+
+void TRichEditor::contextMenuEvent(QContextMenuEvent *event)
+{
+    // The object host posts the inner window's requests here.
+    ShowContextMenu(event->globalPos());
+    event->accept();
 }
 
 void TRichEditor::ShowContextMenu(const QPoint &globalPos)

@@ -20,6 +20,8 @@ class QMenu;
 
 namespace veskel {
 
+class ObjectHost;
+
 enum TSearchOption : unsigned
 {
     WholeWord = 1,
@@ -76,6 +78,20 @@ public:
     void Clear();
     bool EditingPermitted() const { return !m_properties.ReadOnly(); }
 
+    // Embedded objects: the insert-object dialog, then the object goes in at
+    // the selection and becomes it; the paste-special dialog, then the
+    // clipboard's data goes in the chosen format. Both report whether
+    // something was inserted.
+    bool InsertObject();
+    bool PasteSpecial();
+    // The inner window's object interface (null while there is no window or
+    // objects are not allowed) and the host handed to the window.
+    std::shared_ptr<win::IRichEditOle> RichEditOle() const { return m_richEditOle; }
+    ObjectHost *Host() const { return m_host.get(); }
+    // Asked before an object is pasted or dropped at the selection.
+    std::function<void(TRichEditor *sender, bool &allowInsertObject, const win::CLSID &clsid)>
+        OnQueryInsertObject;
+
     // Link-click tracking.
     win::CHARRANGE LinkRange() const { return m_linkRange; }
     TMouseButton LinkButton() const { return m_linkButton; }
@@ -98,6 +114,7 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
     // Where the embedded-object interface is set up and released.
     virtual void CreateObjectInterface(win::RichEditWindow *window);
     virtual void DestroyObjectInterface(win::RichEditWindow *window);
@@ -123,6 +140,8 @@ private:
     TMouseButton m_linkButton = mbLeft;
     QMenu *m_menu = nullptr;
     QAction *m_menuActions[9] = {};
+    std::shared_ptr<win::IRichEditOle> m_richEditOle;
+    std::unique_ptr<ObjectHost> m_host;
 };
 
 } // namespace veskel

@@ -122,6 +122,7 @@ RichEditWindow::RichEditWindow(DWORD style, QWidget *parent)
         }
     });
     viewport()->setMouseTracking(true);
+    setUpObjects();
 }
 
 RichEditWindow::~RichEditWindow()
@@ -927,13 +928,47 @@ void RichEditWindow::keyPressEvent(QKeyEvent *event)
 void RichEditWindow::contextMenuEvent(QContextMenuEvent *event)
 {
     flush();
-    emit contextMenuRequested(event->globalPos());
     event->accept();
+    if (m_oleCallback == nullptr) {
+        emit contextMenuRequested(event->globalPos());
+        return;
+    }
+    // The host decides what the menu is; it is told what is selected.
+    const QTextCursor cursor = textCursor();
+    const CHARRANGE range{cursor.selectionStart(), cursor.selectionEnd()};
+    const std::vector<PositionedObject> objects =
+        ObjectsOf(*document(), range.cpMin, range.cpMax);
+    WORD selection = range.cpMin == range.cpMax ? SEL_EMPTY : 0;
+    if (range.cpMax - range.cpMin > static_cast<LONG>(objects.size())) {
+        selection |= SEL_TEXT;
+    }
+    if (!objects.empty()) {
+        selection |= objects.size() > 1 ? SEL_MULTIOBJECT : SEL_OBJECT;
+    }
+    if (range.cpMax - range.cpMin > 1) {
+        selection |= SEL_MULTICHAR;
+    }
+    const std::shared_ptr<IOleObject> object =
+        objects.size() == 1 ? objects.front().record->object : nullptr;
+    void *menu = nullptr;
+    m_contextMenuAt = event->globalPos();
+    m_oleCallback->GetContextMenu(selection, object, range, &menu);
 }
 
 QMimeData *RichEditWindow::createMimeDataFromSelection() const
 {
     const QTextCursor cursor = textCursor();
+    if (m_oleCallback != nullptr) {
+        std::shared_ptr<IDataObject> own;
+        const CHARRANGE range{cursor.selectionStart(), cursor.selectionEnd()};
+        if (m_oleCallback->GetClipboardData(range, 1, own) == S_OK && own) {
+            auto *data = new QMimeData;
+            for (const QString &format : own->mimeData().formats()) {
+                data->setData(format, own->mimeData().data(format));
+            }
+            return data;
+        }
+    }
     auto *data = new QMimeData;
     const QTextDocumentFragment fragment(cursor);
     QString plain = contentText(false, cursor.selectionStart(), cursor.selectionEnd());
@@ -944,6 +979,7 @@ QMimeData *RichEditWindow::createMimeDataFromSelection() const
     const QByteArray rtf = WriteRtf(*document(), cursor.selectionStart(), cursor.selectionEnd());
     data->setData(kRtfMime, rtf);
     data->setData(kRtfMimeAlt, rtf);
+    addObjectFormats(*data, cursor.selectionStart(), cursor.selectionEnd());
     return data;
 }
 
@@ -952,29 +988,37 @@ bool RichEditWindow::canInsertFromMimeData(const QMimeData *source) const
     if (source == nullptr) {
         return false;
     }
-    return source->hasFormat(kRtfMime) || source->hasFormat(kRtfMimeAlt) || source->hasHtml() ||
-           source->hasText() || source->hasImage();
+    const bool objects =
+        m_oleCallback != nullptr &&
+        (source->hasFormat(kMimeRichTextAndObjects) || source->hasFormat(kMimeEmbeddedObject) ||
+         !LocalFilesOf(*source).isEmpty());
+    return objects || source->hasFormat(kRtfMime) || source->hasFormat(kRtfMimeAlt) ||
+           source->hasHtml() || source->hasText() || source->hasImage();
 }
 
 void RichEditWindow::insertFromMimeData(const QMimeData *source)
 {
-    if (source == nullptr || isReadOnly()) {
+    if (source == nullptr || isReadOnly() || !acceptsData(*source, 0)) {
         return;
     }
     flush();
     QTextCursor cursor = textCursor();
     cursor.beginEditBlock();
     const bool plainMode = (m_textMode & TM_PLAINTEXT) != 0;
+    bool done = false;
+    if (!plainMode && m_oleCallback != nullptr) {
+        // This program's own rich content first, then an object alone.
+        if (source->hasFormat(kMimeRichTextAndObjects)) {
+            done = pasteRichText(cursor, source->data(kMimeRichTextAndObjects));
+        }
+        if (!done && source->hasFormat(kMimeEmbeddedObject)) {
+            done = pasteObject(cursor, *source, false, nullptr);
+        }
+    }
     const QByteArray rtf =
         source->hasFormat(kRtfMime) ? source->data(kRtfMime) : source->data(kRtfMimeAlt);
-    bool done = false;
-    if (!plainMode && isRtf(rtf)) {
-        QTextDocument parsed;
-        QTextCursor target(&parsed);
-        if (ReadRtf(rtf, target)) {
-            cursor.insertFragment(QTextDocumentFragment(&parsed));
-            done = true;
-        }
+    if (!done && !plainMode && isRtf(rtf)) {
+        done = pasteRichText(cursor, rtf);
     }
     if (!done && !plainMode && source->hasHtml()) {
         cursor.insertFragment(QTextDocumentFragment::fromHtml(source->html(), document()));
@@ -987,14 +1031,7 @@ void RichEditWindow::insertFromMimeData(const QMimeData *source)
     if (!done && !plainMode && source->hasImage()) {
         const QImage image = qvariant_cast<QImage>(source->imageData());
         if (!image.isNull()) {
-            static int counter = 0;
-            const QUrl name(QStringLiteral("veskel-image:%1").arg(++counter));
-            document()->addResource(QTextDocument::ImageResource, name, image);
-            QTextImageFormat format;
-            format.setName(name.toString());
-            format.setWidth(image.width());
-            format.setHeight(image.height());
-            cursor.insertImage(format);
+            pastePicture(cursor, image);
         }
     }
     cursor.endEditBlock();

@@ -12,6 +12,7 @@
 #pragma once
 
 #include "richeditconst.h"
+#include "richeditole.h"
 
 #include <QTextCursor>
 #include <QTextEdit>
@@ -21,6 +22,8 @@ class QMimeData;
 namespace win {
 
 class LinkHighlighter;
+class RichEditOleInterface;
+class ObjectDrawer;
 
 class RichEditWindow : public QTextEdit
 {
@@ -94,6 +97,19 @@ public:
     // The link around the position, or (-1, -1).
     CHARRANGE linkAt(LONG position) const;
 
+    // Objects. EM_GETOLEINTERFACE: the window's object interface.
+    // EM_SETOLECALLBACK: the host that answers the window's questions about
+    // objects (nullptr: none; the window then takes no objects from the
+    // clipboard or drops, and shows its context menu request as a signal).
+    BOOL getOleInterface(std::shared_ptr<IRichEditOle> &ole);
+    BOOL setOleCallback(IRichEditOleCallback *callback);
+    IRichEditOleCallback *oleCallback() const { return m_oleCallback; }
+    // Where the last context-menu request was made, in screen coordinates.
+    QPoint contextMenuPosition() const { return m_contextMenuAt; }
+    // Pastes the data in the format (0: the best one it offers) at the
+    // selection; false when the data does not offer it or it cannot be read.
+    bool importData(const QMimeData &data, CLIPFORMAT format, HGLOBAL metaPict);
+
     // Ends the gathered edit block now and lays out.
     void flush();
     // The content length in positions (paragraph breaks count one).
@@ -113,9 +129,27 @@ protected:
     QMimeData *createMimeDataFromSelection() const override;
     bool canInsertFromMimeData(const QMimeData *source) const override;
     void insertFromMimeData(const QMimeData *source) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
+    friend class RichEditOleInterface;
+    friend class ObjectDrawer;
+
     QTextCursor &editCursor();
+    // Objects.
+    void setUpObjects();
+    void objectsChanged();
+    void addObjectFormats(QMimeData &data, int from, int to) const;
+    bool pasteRichText(QTextCursor &cursor, const QByteArray &rtf);
+    bool pasteObject(QTextCursor &cursor, const QMimeData &data, bool link, HGLOBAL metaPict);
+    bool pasteFiles(QTextCursor &cursor, const QStringList &files, bool link);
+    bool insertNewObject(QTextCursor &cursor, const std::shared_ptr<IOleObject> &object,
+                         const std::shared_ptr<IStorage> &storage, DWORD aspect);
+    void pastePicture(QTextCursor &cursor, const QImage &image);
+    bool acceptsData(const QMimeData &data, CLIPFORMAT format) const;
+    DWORD dropEffect(const QDropEvent &event) const;
     void scheduleFlush();
     void ensureLayout();
     void rebuildLineIndex();
@@ -144,6 +178,11 @@ private:
     int m_cachedBlock = -1;
     int m_cachedRevision = -1;
     QString m_cachedText;
+    std::shared_ptr<RichEditOleInterface> m_ole;
+    IRichEditOleCallback *m_oleCallback = nullptr;
+    ObjectDrawer *m_objectDrawer = nullptr;
+    std::vector<ObjectRecordPtr> m_liveObjects; // in the text now, for DeleteObject
+    QPoint m_contextMenuAt;
 };
 
 } // namespace win

@@ -95,12 +95,23 @@ struct PositionedObject
 std::vector<PositionedObject> ObjectsOf(const QTextDocument &document, int from = 0,
                                         int to = -1);
 
+// What a frame offers an object active in place.
+struct OLEINPLACEFRAMEINFO
+{
+    UINT cb = 0;
+    BOOL fMDIApp = FALSE;
+    HWND hwndFrame = nullptr;
+    const void *haccel = nullptr; // the frame's accelerator table
+    UINT cAccelEntries = 0;
+};
+
 class IRichEditOleCallback
 {
 public:
     virtual ~IRichEditOleCallback() = default;
     virtual HRESULT GetNewStorage(std::shared_ptr<IStorage> &storage) = 0;
-    virtual HRESULT GetInPlaceContext() = 0;
+    virtual HRESULT GetInPlaceContext(HWND *frame, HWND *document,
+                                      OLEINPLACEFRAMEINFO *frameInfo) = 0;
     virtual HRESULT ShowContainerUI(BOOL show) = 0;
     virtual HRESULT QueryInsertObject(const CLSID &clsid, const std::shared_ptr<IStorage> &storage,
                                       LONG cp) = 0;

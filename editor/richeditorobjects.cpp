@@ -1,0 +1,238 @@
+// The editor control's embedded objects: setting up and releasing the inner
+// window's object interface, and the insert-object and paste-special
+// commands.
+#include "richeditor.h"
+
+#include "editor/objecthost.h"
+#include "editor/objectstorage.h"
+#include "platform/exceptions.h"
+#include "platform/winwindow.h"
+
+#include <cstring>
+
+namespace veskel {
+
+using namespace win;
+
+namespace {
+
+// Frees what an object dialog handed back and forgets the rest, however the
+// command ends.
+template <typename Cleanup>
+class AtExit
+{
+public:
+    explicit AtExit(Cleanup cleanup)
+        : m_cleanup(std::move(cleanup))
+    {
+    }
+    ~AtExit() { m_cleanup(); }
+    AtExit(const AtExit &) = delete;
+    AtExit &operator=(const AtExit &) = delete;
+
+private:
+    Cleanup m_cleanup;
+};
+
+} // namespace
+
+void TRichEditor::CreateObjectInterface(RichEditWindow *window)
+{
+    if (!m_properties.AllowObjects()) {
+        return;
+    }
+    if (window->getOleInterface(m_richEditOle) == FALSE || !m_richEditOle) {
+        m_richEditOle.reset();
+        throw EOutOfResources(QStringLiteral("RichEdit: failed to get IRichEditOle interface"));
+    }
+    if (window->setOleCallback(m_host.get()) == FALSE) {
+        throw EOutOfResources(QStringLiteral("RichEdit: failed to set callback"));
+    }
+}
+
+void TRichEditor::DestroyObjectInterface(RichEditWindow *window)
+{
+    if (!m_richEditOle) {
+        window->setOleCallback(nullptr);
+        return;
+    }
+    QWidget *form = this->window();
+    if (ActiveOleControl(form) == window) {
+        SetActiveOleControl(form, nullptr);
+    }
+    // Every object closes without saving, the last first.
+    for (LONG index = m_richEditOle->GetObjectCount() - 1; index >= 0; --index) {
+        REOBJECT object{};
+        object.cbStruct = sizeof(REOBJECT);
+        if (SUCCEEDED(m_richEditOle->GetObject(index, object, REO_GETOBJ_POLEOBJ)) &&
+            object.poleobj) {
+            if ((object.dwFlags & REO_INPLACEACTIVE) != 0) {
+                m_richEditOle->InPlaceDeactivate();
+            }
+            object.poleobj->Close(OLECLOSE_NOSAVE);
+        }
+    }
+    window->setOleCallback(nullptr);
+    m_richEditOle.reset();
+}
+
+bool TRichEditor::InsertObject()
+{
+    if (!m_properties.AllowObjects() || !HandleAllocated() || !m_richEditOle) {
+        return false;
+    }
+    RichEditWindow *window = m_window;
+    std::shared_ptr<IStorage> storage = CreateObjectStorage();
+    std::shared_ptr<IOleClientSite> site;
+    m_richEditOle->GetClientSite(site);
+
+    char file[256];
+    std::memset(file, 0, sizeof file);
+    std::shared_ptr<IOleObject> object;
+    OLEUIINSERTOBJECTA data{};
+    REOBJECT reobject{};
+    const AtExit cleanup([&] {
+        FreeIconPicture(data.hMetaPict);
+        object.reset();
+        data = OLEUIINSERTOBJECTA{};
+        reobject = REOBJECT{};
+        storage.reset();
+        site.reset();
+    });
+
+    data.cbStruct = sizeof(OLEUIINSERTOBJECTA);
+    data.dwFlags = IOF_SELECTCREATENEW | IOF_CREATENEWOBJECT | IOF_CREATEFILEOBJECT |
+                   IOF_CREATELINKOBJECT | IOF_VERIFYSERVERSEXIST;
+    data.hWndOwner = window;
+    data.lpfnHook = &CenterDialogHook;
+    data.lpszFile = file;
+    data.cchFile = sizeof file;
+    data.iid = IID_IOleObject;
+    data.oleRender = OLERENDER_DRAW;
+    data.lpIOleClientSite = site;
+    data.lpIStorage = storage;
+    data.ppvObj = &object;
+    if (OleUIInsertObjectA(&data) != OLEUI_OK || !object) {
+        return false;
+    }
+    const bool createdNew = (data.dwFlags & IOF_SELECTCREATENEW) != 0;
+    const bool asIcon = (data.dwFlags & IOF_CHECKDISPLAYASICON) != 0;
+
+    reobject.cbStruct = sizeof(REOBJECT);
+    reobject.cp = REO_CP_SELECTION;
+    reobject.clsid = data.clsid;
+    reobject.poleobj = object;
+    reobject.pstg = storage;
+    reobject.polesite = site;
+    reobject.dvaspect = DVASPECT_CONTENT;
+    reobject.dwFlags = createdNew ? REO_RESIZABLE | REO_BLANK : REO_RESIZABLE;
+    SetDisplayAspect(object, asIcon, data.hMetaPict, reobject.dvaspect);
+
+    CHARRANGE range{};
+    if (HandleAllocated()) {
+        window->exGetSel(range);
+        range.cpMax = range.cpMin + 1;
+    }
+    if (FAILED(m_richEditOle->InsertObject(reobject))) {
+        return false;
+    }
+    if (HandleAllocated()) {
+        window->exSetSel(range);
+        window->scrollCaret();
+    }
+    m_richEditOle->SetDvaspect(REO_IOB_SELECTION, reobject.dvaspect);
+    if (createdNew) {
+        RECT client;
+        GetClientRect(window, &client);
+        const QRect position(client.left, client.top, client.right - client.left,
+                             client.bottom - client.top);
+        OleCheck(object->DoVerb(OLEIVERB_SHOW, nullptr, site, 0, window, &position));
+    }
+    return true;
+}
+
+bool TRichEditor::PasteSpecial()
+{
+    if (!CanPaste() || !m_richEditOle) {
+        return false;
+    }
+    const ObjectClipboardFormats &formats = ObjectFormats();
+    OLEUIPASTEENTRYW entries[6];
+    const auto entry = [&entries](int index, UINT format, DWORD tymed, const char16_t *name,
+                                  const char16_t *result, DWORD flags) {
+        entries[index].fmtetc =
+            FORMATETC{static_cast<CLIPFORMAT>(format), nullptr, DVASPECT_CONTENT, -1, tymed};
+        entries[index].lpstrFormatName = name;
+        entries[index].lpstrResultText = result;
+        entries[index].dwFlags = flags;
+    };
+    entry(0, formats.embeddedObject, TYMED_ISTORAGE, u"%s", u"%s",
+          OLEUIPASTE_PASTE | OLEUIPASTE_ENABLEICON);
+    entry(1, formats.linkSource, TYMED_ISTREAM, u"%s", u"%s",
+          OLEUIPASTE_LINKTYPE1 | OLEUIPASTE_ENABLEICON);
+    entry(2, CF_BITMAP, TYMED_GDI, u"Windows bitmap", u"bitmap image", OLEUIPASTE_PASTE);
+    entry(3, formats.richTextFormat, TYMED_ISTORAGE, u"Rich Text Format", u"Rich Text Format",
+          OLEUIPASTE_PASTE);
+    entry(4, CF_TEXT, TYMED_HGLOBAL, u"Unformatted text", u"text without any formatting",
+          OLEUIPASTE_PASTE);
+    entry(5, formats.richEditTextAndObjects, TYMED_ISTORAGE, u"RichEdit Text and Objects",
+          u"RichEdit Text and Objects", OLEUIPASTE_PASTE);
+    UINT linkTypes[1] = {formats.linkSource};
+
+    OLEUIPASTESPECIALW data{};
+    const AtExit cleanup([&] {
+        FreeIconPicture(data.hMetaPict);
+        data.lpSrcDataObj.reset();
+        data = OLEUIPASTESPECIALW{};
+    });
+    data.cbStruct = sizeof(OLEUIPASTESPECIALW);
+    data.dwFlags = PSF_SELECTPASTE;
+    data.hWndOwner = window();
+    data.lpfnHook = &CenterDialogHook;
+    data.arrPasteEntries = entries;
+    data.cPasteEntries = 6;
+    data.arrLinkTypes = linkTypes;
+    data.cLinkTypes = 1;
+    if (OleUIPasteSpecialW(&data) != OLEUI_OK) {
+        return false;
+    }
+    const int index = data.nSelectedIndex;
+    if (index < 0 || index >= 6) {
+        return false;
+    }
+    if (index >= 2) {
+        return SUCCEEDED(m_richEditOle->ImportDataObject(
+            data.lpSrcDataObj, entries[index].fmtetc.cfFormat, data.hMetaPict));
+    }
+
+    std::shared_ptr<IOleClientSite> site;
+    m_richEditOle->GetClientSite(site);
+    std::shared_ptr<IStorage> storage = CreateObjectStorage();
+    std::shared_ptr<IOleObject> object;
+    OleCheck(index == 0 ? OleCreateFromData(data.lpSrcDataObj, IID_IOleObject, OLERENDER_DRAW,
+                                            nullptr, site, storage, object)
+                        : OleCreateLinkFromData(data.lpSrcDataObj, IID_IOleObject,
+                                                OLERENDER_DRAW, nullptr, site, storage, object));
+    REOBJECT reobject{};
+    reobject.cbStruct = sizeof(REOBJECT);
+    reobject.cp = REO_CP_SELECTION;
+    object->GetUserClassID(reobject.clsid);
+    reobject.poleobj = object;
+    reobject.pstg = storage;
+    reobject.polesite = site;
+    reobject.dvaspect = DVASPECT_CONTENT;
+    reobject.dwFlags = REO_RESIZABLE;
+    SetDisplayAspect(object, (data.dwFlags & PSF_CHECKDISPLAYASICON) != 0, data.hMetaPict,
+                     reobject.dvaspect);
+    RichEditWindow *inner = InnerWindow();
+    CHARRANGE range{};
+    inner->exGetSel(range);
+    range.cpMax = range.cpMin + 1;
+    if (SUCCEEDED(m_richEditOle->InsertObject(reobject))) {
+        inner->exSetSel(range);
+        OleCheck(m_richEditOle->SetDvaspect(REO_IOB_SELECTION, reobject.dvaspect));
+    }
+    return true;
+}
+
+} // namespace veskel
