@@ -9,6 +9,7 @@
 #include "editor/richeditor.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -25,10 +26,12 @@ struct ModalAnswer
     enum Kind
     {
         Password,
-        Message
+        Message,
+        Dialog // any other modal dialog, answered by a function
     } kind;
     QString password; // typed into the password box (replacing what is there)
     bool ok = true;   // OK or Yes; else Cancel or No
+    std::function<void(QDialog *)> act = {};
 };
 
 class Window
@@ -81,6 +84,11 @@ public:
         m_script.enqueue({ModalAnswer::Password, text, ok});
     }
     void message(bool ok = true) { m_script.enqueue({ModalAnswer::Message, {}, ok}); }
+    void dialog(std::function<void(QDialog *)> act)
+    {
+        m_script.enqueue({ModalAnswer::Dialog, {}, true, std::move(act)});
+    }
+    QList<QRect> dialogGeometries; // each answered dialog's frame when it was shown
     bool scriptDone() const { return m_script.isEmpty(); }
 
 private:
@@ -96,7 +104,10 @@ private:
         }
         const ModalAnswer next = m_script.dequeue();
         m_answering = modal;
-        if (auto *dialog = qobject_cast<TForm2 *>(modal)) {
+        if (next.kind == ModalAnswer::Dialog) {
+            dialogGeometries << modal->frameGeometry();
+            next.act(qobject_cast<QDialog *>(modal));
+        } else if (auto *dialog = qobject_cast<TForm2 *>(modal)) {
             QVERIFY2(next.kind == ModalAnswer::Password, "a password prompt came unexpectedly");
             ++passwordPrompts;
             dialog->Edit1->setFocus();
