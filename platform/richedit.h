@@ -148,7 +148,7 @@ private:
     bool insertNewObject(QTextCursor &cursor, const std::shared_ptr<IOleObject> &object,
                          const std::shared_ptr<IStorage> &storage, DWORD aspect);
     void pastePicture(QTextCursor &cursor, const QImage &image);
-    bool acceptsData(const QMimeData &data, CLIPFORMAT format) const;
+    bool acceptsData(const QMimeData &data, CLIPFORMAT format, bool drop = false) const;
     DWORD dropEffect(const QDropEvent &event) const;
     void scheduleFlush();
     void ensureLayout();

@@ -509,13 +509,14 @@ void RichEditWindow::pastePicture(QTextCursor &cursor, const QImage &image)
     cursor.insertImage(format);
 }
 
-bool RichEditWindow::acceptsData(const QMimeData &data, CLIPFORMAT format) const
+bool RichEditWindow::acceptsData(const QMimeData &data, CLIPFORMAT format, bool drop) const
 {
     if (m_oleCallback == nullptr) {
         return true;
     }
     CLIPFORMAT chosen = format;
-    return m_oleCallback->QueryAcceptData(viewOf(data), &chosen, RECO_PASTE, TRUE, nullptr) ==
+    return m_oleCallback->QueryAcceptData(viewOf(data), &chosen, drop ? RECO_DROP : RECO_PASTE,
+                                         TRUE, nullptr) ==
            S_OK;
 }
 
@@ -637,7 +638,7 @@ void RichEditWindow::dropEvent(QDropEvent *event)
     flush();
     const QStringList files = event->source() == nullptr ? LocalFilesOf(*event->mimeData())
                                                          : QStringList();
-    if (!files.isEmpty() && acceptsData(*event->mimeData(), 0)) {
+    if (!files.isEmpty() && acceptsData(*event->mimeData(), 0, true)) {
         // Files from elsewhere become objects: linked, or embedded copies.
         // The source is told the files were copied, never moved: it must
         // not delete what was only copied in.

@@ -11,7 +11,7 @@ veskel_install_deps clang libclang-rt-dev
 dir="$root/build/fuzz"
 CXX=clang++ cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVESKEL_FUZZ=ON -DVESKEL_TESTS=OFF >/dev/null
-targets=(fuzz_decodearmour fuzz_scantoken fuzz_rtfreader fuzz_plaintext)
+targets=(fuzz_decodearmour fuzz_scantoken fuzz_rtfreader fuzz_plaintext fuzz_objectdata)
 cmake --build "$dir" -j "$(nproc)" --target "${targets[@]}"
 for target in "${targets[@]}"; do
     corpus="$dir/corpus-$target"
