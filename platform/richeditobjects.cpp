@@ -206,6 +206,10 @@ public:
             return E_INVALIDARG;
         }
         found.record->aspect = aspect;
+        // The object draws itself in the aspect the window shows it in.
+        if (auto *view = dynamic_cast<IViewObject *>(found.record->object.get())) {
+            view->SetAdvise(aspect, 0, nullptr);
+        }
         m_window->document()->markContentsDirty(found.cp, 1);
         return S_OK;
     }
