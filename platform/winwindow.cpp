@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 namespace win {
 
@@ -31,9 +32,16 @@ BOOL GetWindowRect(HWND window, RECT *rect)
     if (window == nullptr || rect == nullptr) {
         return FALSE;
     }
-    QRect outer = window->frameGeometry();
+    QRect outer;
     if (!window->isWindow()) {
         outer = QRect(window->mapToGlobal(QPoint(0, 0)), window->size());
+    } else if (window->isVisible() || window->windowHandle() == nullptr) {
+        outer = window->frameGeometry();
+    } else {
+        // Not shown yet: the frame as the platform window will draw it.
+        const QMargins frame = window->windowHandle()->frameMargins();
+        outer = QRect(window->pos(), window->size()).marginsAdded(frame);
+        outer.moveTopLeft(window->pos());
     }
     *rect = RECT{outer.left(), outer.top(), outer.left() + outer.width(),
                  outer.top() + outer.height()};
