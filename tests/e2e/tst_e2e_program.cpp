@@ -176,6 +176,59 @@ private slots:
         QCOMPARE(program.waitForExit(), 0);
     }
 
+    // Edit > Paste Special... pastes the copied text unformatted and Edit >
+    // Object embeds a file; the object cannot be stored in the document, so
+    // Save As asks first and, agreed, writes the text.
+    void objectCommands()
+    {
+        QTemporaryDir dir;
+        const QString attachment = dir.filePath("attachment.txt");
+        {
+            QFile file(attachment);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("attached bytes");
+        }
+        const QString path = dir.filePath("objects.vsk");
+        Program program(*m_x, dir, {});
+        const QString main = m_x->waitForWindow("^Veskel - $");
+        QVERIFY(!main.isEmpty());
+        m_x->type(main, "ab");
+        m_x->key(main, "ctrl+a ctrl+c End");
+        m_x->key(main, "alt+e s");
+        const QString paste = m_x->waitForWindow("^Paste Special$");
+        QVERIFY(!paste.isEmpty());
+        m_x->key(paste, "alt+a");
+        m_x->type(paste, "Unformatted");
+        m_x->key(paste, "Return");
+        QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow("^Paste Special$", 10).isEmpty(), 5000);
+
+        m_x->key(main, "alt+e o");
+        const QString insert = m_x->waitForWindow("^Insert Object$");
+        QVERIFY(!insert.isEmpty());
+        m_x->key(insert, "alt+f alt+i");
+        m_x->type(insert, attachment);
+        m_x->key(insert, "Return");
+        QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow("^Insert Object$", 10).isEmpty(), 5000);
+
+        m_x->key(main, "alt+f a");
+        const QString dialog = m_x->waitForWindow("^Save As$");
+        QVERIFY(!dialog.isEmpty());
+        m_x->type(dialog, path);
+        m_x->key(dialog, "Return");
+        const QString prompt = m_x->waitForWindow("^Set Password$");
+        QVERIFY(!prompt.isEmpty());
+        m_x->type(prompt, "pw");
+        m_x->key(prompt, "Return");
+        const QString question = m_x->waitForWindow("^veskel$");
+        QVERIFY(!question.isEmpty());
+        m_x->key(question, "alt+y");
+        QTRY_COMPARE_WITH_TIMEOUT(readAll(path).size(), 205000, 5000);
+        const QByteArray text = decrypted(path);
+        QVERIFY2(text.startsWith("abab") && text.size() > 4, text.constData());
+        m_x->key(main, "alt+f x");
+        QCOMPARE(program.waitForExit(), 0);
+    }
+
     // Open, Cancel at the password: the title shows the path, and Exit asks
     // nothing since the editor holds the file as it was loaded.
     void cancelledOpen()
