@@ -726,7 +726,7 @@ namespace {
 
 const QByteArray kMagic = QByteArrayLiteral("VSKOBJ");
 constexpr char kVersion = 1;
-constexpr quint32 kMaxTextBytes = 64 * 1024;
+constexpr quint32 kMaxTextBytes = 8 * 1024; // a path is at most 4,096 bytes here
 
 void appendNumber(QByteArray &out, quint32 value)
 {

@@ -82,7 +82,7 @@ QTextCharFormat ObjectCharFormat(const ObjectRecordPtr &record);
 ObjectRecordPtr ObjectRecordOf(const QTextFormat &format);
 // Inserts the object at the cursor as one U+FFFC character.
 void InsertObjectCharacter(QTextCursor &cursor, const ObjectRecordPtr &record);
-// A record for a loaded or created object, with a new in-memory storage.
+// A record for a loaded or created object kept in the storage.
 ObjectRecordPtr MakeObjectRecord(const std::shared_ptr<IOleObject> &object,
                                  const std::shared_ptr<IStorage> &storage, DWORD aspect,
                                  DWORD flags);

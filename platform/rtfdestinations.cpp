@@ -1,5 +1,8 @@
 // The RTF reader's vocabulary and its destinations other than the text: the
 // keyword table, code pages, the font and colour tables, and pictures.
+#include "oleobject.h"
+#include "olestorage.h"
+#include "richeditole.h"
 #include "rtfreader_p.h"
 
 #include <QCryptographicHash>
@@ -82,6 +85,11 @@ KeywordInfo LookupKeyword(std::string_view word)
             {"colortbl", {K::ColorTable}},
             {"pict", {K::Pict}},
             {"object", {K::Object}},
+            {"objemb", {K::ObjEmb}},
+            {"objlink", {K::ObjLink}},
+            {"objautlink", {K::ObjLink}},
+            {"objclass", {K::ObjClass}},
+            {"objdata", {K::ObjData}},
             {"result", {K::Result}},
             {"shppict", {K::ShpPict}},
 
@@ -122,8 +130,8 @@ KeywordInfo LookupKeyword(std::string_view word)
             "levelnumbers leveltext lfolevel linkval list listlevel listname listoverride "
             "listoverridetable listpicture liststylename listtable listtext lsdlockedexcept "
             "mailmerge manager mmath mmathPict mmathPr nesttableprops nextfile nonesttables "
-            "nonshppict objalias objclass objdata objitem objname objsect objtime oldcprops "
-            "oldpprops oldsprops oldtprops operator panose password passwordhash pgdsctbl pgp "
+            "nonshppict objalias objitem objname objsect objtime oldcprops oldpprops "
+            "oldsprops oldtprops operator panose password passwordhash pgdsctbl pgp "
             "pgptbl picprop pn pnseclvl pntext pntxta pntxtb printim private propname protend "
             "protstart protusertbl pxe revtbl revtim rsidtbl rxe shpinst sn sp stylesheet "
             "subject sv tc template themedata title txe ud userprops wgrffmtfilter "
@@ -523,6 +531,198 @@ void Reader::finishPicture()
     if (picture.goalHeight > 0)
         format.setHeight(pixels(picture.goalHeight, picture.scaleY));
     insertImage(format);
+}
+
+// Objects: "{\object\objemb|\objlink{\*\objclass P}{\*\objdata hex}{\result R}}".
+// Data this platform wrote makes the object again, and its result is not
+// shown; any other object (or broken data) is shown by its result.
+
+namespace {
+
+// An object's data beyond this many bytes (the largest content an object holds
+// and room for its own fields: 64 KiB of hex digits) is dropped, and the
+// object with it.
+constexpr qsizetype kMaxObjectDataBytes = qsizetype(kMaxObjectBytes) + 32 * 1024;
+
+} // namespace
+
+void Reader::startObject()
+{
+    // An object already tracked here is one whose \result is being shown: it
+    // is decided, and nothing of it is needed any more.
+    m_object = {};
+    m_object.active = true;
+    m_object.depth = m_depth;
+    state().destination = Destination::Object;
+}
+
+void Reader::objectKeyword(Keyword id)
+{
+    GroupState &s = state();
+    // The object this group belongs to; an outer object whose result held an
+    // inner one is no longer tracked and shows its results.
+    const bool tracked = m_object.active && !m_object.decided;
+    const bool ownGroup = tracked && m_depth == m_object.depth + 1;
+    const auto setType = [this](Object::Type type) {
+        if (m_object.type != Object::Type::None && m_object.type != type)
+            m_object.type = Object::Type::Conflicting;
+        else
+            m_object.type = type;
+    };
+    switch (id) {
+    case Keyword::ObjEmb:
+        if (tracked)
+            setType(Object::Type::Embedded);
+        break;
+    case Keyword::ObjLink:
+        if (tracked)
+            setType(Object::Type::Link);
+        break;
+    case Keyword::ObjClass:
+        // A group of its own right inside the object's, given once.
+        if (!ownGroup || m_object.classGiven) {
+            if (tracked)
+                m_object.unusable = true;
+            s.destination = Destination::Skip;
+            break;
+        }
+        m_object.classGiven = true;
+        s.destination = Destination::ObjectClass;
+        break;
+    case Keyword::ObjData:
+        if (!ownGroup || m_object.dataGiven) {
+            if (tracked)
+                m_object.unusable = true;
+            s.destination = Destination::Skip;
+            break;
+        }
+        m_object.dataGiven = true;
+        m_object.dataDepth = m_depth;
+        s.destination = Destination::ObjectData;
+        break;
+    case Keyword::Result:
+        if (tracked) {
+            m_object.decided = true;
+            m_object.placed = placeObject();
+        }
+        s.destination = m_object.active && m_object.placed ? Destination::Skip : Destination::Text;
+        break;
+    case Keyword::SkipDestination:
+        s.destination = Destination::Skip;
+        break;
+    default:
+        break;
+    }
+}
+
+void Reader::objectClassChar(char16_t unit)
+{
+    if (m_object.className.size() < kMaxClassNameLength)
+        m_object.className.append(QChar(unit));
+    else
+        m_object.unusable = true; // no class has such a name
+}
+
+// Hex digits up to the next control word or group; blanks and line ends are
+// ignored, anything else breaks the data.
+void Reader::objectHex()
+{
+    const char *const d = m_data.data();
+    const qsizetype n = m_data.size();
+    while (m_pos < n) {
+        const char c = d[m_pos];
+        if (c == '\\' || c == '{' || c == '}')
+            break;
+        ++m_pos;
+        if (m_object.unusable)
+            continue;
+        int value = -1;
+        if (c >= '0' && c <= '9')
+            value = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            value = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            value = c - 'A' + 10;
+        if (value < 0) {
+            if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
+                objectDataBroken();
+            continue;
+        }
+        if (m_object.nibble < 0) {
+            m_object.nibble = value;
+            continue;
+        }
+        if (m_object.data.size() >= kMaxObjectDataBytes) {
+            objectDataBroken();
+            continue;
+        }
+        m_object.data.append(char(m_object.nibble << 4 | value));
+        m_object.nibble = -1;
+    }
+}
+
+void Reader::objectBinary(QByteArrayView bytes)
+{
+    if (m_object.unusable)
+        return;
+    // Binary data between the two digits of a byte breaks it.
+    if (m_object.nibble >= 0 || bytes.size() > kMaxObjectDataBytes - m_object.data.size()) {
+        objectDataBroken();
+        return;
+    }
+    m_object.data.append(bytes);
+}
+
+// The data can make no object: what was read of it is dropped at once.
+void Reader::objectDataBroken()
+{
+    m_object.unusable = true;
+    m_object.data = QByteArray();
+    m_object.nibble = -1;
+}
+
+// Makes the object from its data and puts it at the current position; false
+// when the data makes none (of the type and class the group names).
+bool Reader::placeObject()
+{
+    const QByteArray data = std::exchange(m_object.data, QByteArray());
+    if (m_object.unusable || !m_object.dataClosed || m_object.nibble >= 0 || data.isEmpty() ||
+        m_object.type == Object::Type::Conflicting)
+        return false;
+    std::shared_ptr<ILockBytes> lockBytes;
+    std::shared_ptr<IStorage> storage;
+    if (FAILED(CreateILockBytesOnHGlobal(nullptr, TRUE, lockBytes)) || !lockBytes ||
+        FAILED(StgCreateDocfileOnILockBytes(
+            lockBytes, STGM_READWRITE | STGM_SHARE_EXCLUSIVE | STGM_CREATE, 0, storage)) ||
+        !storage)
+        return false;
+    std::shared_ptr<IOleObject> loaded;
+    if (FAILED(OleLoadObjectData(data, storage, loaded)) || !loaded)
+        return false;
+    const auto object = std::dynamic_pointer_cast<OleObject>(loaded);
+    // The group must not contradict the data: a link given as embedded (or
+    // the other way round), or a class of this platform other than the data's.
+    bool fits = object != nullptr;
+    if (fits && m_object.type != Object::Type::None)
+        fits = object->isLink() == (m_object.type == Object::Type::Link);
+    CLSID named{};
+    if (fits && m_object.classGiven && ClassFromProgId(m_object.className.trimmed(), named)) {
+        CLSID own{};
+        fits = SUCCEEDED(object->GetUserClassID(own)) && own == named;
+    }
+    if (!fits) {
+        loaded->Close(OLECLOSE_NOSAVE);
+        return false;
+    }
+    insertObjectRecord(MakeObjectRecord(loaded, storage, object->viewAspect(), REO_RESIZABLE));
+    return true;
+}
+
+void Reader::finishObject()
+{
+    if (!m_object.decided)
+        placeObject(); // an object without a result
+    m_object = {};
 }
 
 } // namespace win::rtf

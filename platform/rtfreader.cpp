@@ -87,6 +87,7 @@ void Reader::run()
         }
     }
     // Data that ends early closes its groups (pictures and fonts still count).
+    m_atEnd = true;
     while (m_depth > 0)
         closeGroup();
 }
@@ -110,6 +111,18 @@ void Reader::plainText()
         return;
     case Destination::Picture:
         pictureHex();
+        return;
+    case Destination::ObjectData:
+        objectHex();
+        return;
+    case Destination::ObjectClass:
+        do {
+            if (m_unicodeSkip > 0)
+                --m_unicodeSkip;
+            else
+                objectClassChar(char16_t(uchar(d[m_pos])));
+            ++m_pos;
+        } while (m_pos < n && !isGroupOrControl(d[m_pos]));
         return;
     case Destination::FontTable:
         fontTableChar(uchar(d[m_pos++]));
@@ -219,6 +232,8 @@ void Reader::controlWord()
             state().destination = Destination::Skip;
         } else if (state().destination == Destination::Picture) {
             pictureBinary(bytes);
+        } else if (state().destination == Destination::ObjectData) {
+            objectBinary(bytes);
         }
         return;
     }
@@ -281,6 +296,9 @@ void Reader::controlSymbol(char symbol)
         else
             fontNameUnit(unit);
         break;
+    case Destination::ObjectClass:
+        objectClassChar(unit);
+        break;
     default:
         break;
     }
@@ -311,6 +329,12 @@ void Reader::hexByte()
     case Destination::FontTable:
         fontTableChar(byte);
         break;
+    case Destination::ObjectClass:
+        objectClassChar(byte); // not a class name of this platform, which are ASCII
+        break;
+    case Destination::ObjectData:
+        objectDataBroken(); // escapes have no place in hex data
+        break;
     default:
         break;
     }
@@ -326,10 +350,15 @@ void Reader::keyword(KeywordInfo info, bool hasParam, int param)
     GroupState &s = state();
     if (m_star) {
         m_star = false;
-        // Of the ignorable destinations, only a shape's picture is shown.
-        if (info.id != Keyword::ShpPict)
-            s.destination = Destination::Skip;
-        return;
+        // Of the ignorable destinations, only a shape's picture is shown, and
+        // an object's class and data are read.
+        const bool objectPart = s.destination == Destination::Object &&
+                                (info.id == Keyword::ObjClass || info.id == Keyword::ObjData);
+        if (!objectPart) {
+            if (info.id != Keyword::ShpPict)
+                s.destination = Destination::Skip;
+            return;
+        }
     }
     if (s.destination == Destination::Skip)
         return;
@@ -355,13 +384,12 @@ void Reader::keyword(KeywordInfo info, bool hasParam, int param)
         pictureKeyword(info.id, param);
         break;
     case Destination::Object:
-        if (info.id == Keyword::Result)
-            s.destination = Destination::Text;
-        else if (info.id == Keyword::SkipDestination)
-            s.destination = Destination::Skip;
+        objectKeyword(info.id);
         break;
+    case Destination::ObjectClass:
+    case Destination::ObjectData:
     case Destination::Skip:
-        break;
+        break; // no control words mean anything here
     }
 }
 
@@ -489,8 +517,10 @@ void Reader::textKeyword(KeywordInfo info, bool hasParam, int param)
         startPicture();
         break;
     case Keyword::Object:
-        s.destination = Destination::Object;
+        startObject();
         break;
+    case Keyword::ObjClass: // outside an object
+    case Keyword::ObjData:
     case Keyword::SkipDestination:
         s.destination = Destination::Skip;
         break;
@@ -513,6 +543,12 @@ void Reader::unicode(bool hasParam, int param)
     case Destination::FontTable:
         fontNameUnit(unit);
         break;
+    case Destination::ObjectClass:
+        objectClassChar(unit);
+        break;
+    case Destination::ObjectData:
+        objectDataBroken();
+        break;
     default:
         break;
     }
@@ -524,17 +560,24 @@ void Reader::openGroup()
     flushBytes();
     m_unicodeSkip = 0;
     m_star = false;
+    if (state().destination == Destination::ObjectData)
+        objectDataBroken(); // hex data holds no groups
     ++m_depth;
+    // Groups inside a picture hold its properties, never its data; groups
+    // inside an object's class or data hold neither.
+    const auto inner = [](Destination outer) {
+        return outer == Destination::Picture || outer == Destination::ObjectClass ||
+                       outer == Destination::ObjectData
+                   ? Destination::Skip
+                   : outer;
+    };
     if (m_depth <= kMaxTrackedDepth) {
-        GroupState inner = m_stack.back();
-        // Groups inside a picture hold its properties, never its data.
-        if (inner.destination == Destination::Picture)
-            inner.destination = Destination::Skip;
-        m_stack.push_back(inner);
+        GroupState group = m_stack.back();
+        group.destination = inner(group.destination);
+        m_stack.push_back(group);
     } else if (m_depth == kMaxTrackedDepth + 1) {
         m_overflowState = m_stack.back();
-        if (m_stack.back().destination == Destination::Picture)
-            m_stack.back().destination = Destination::Skip;
+        m_stack.back().destination = inner(m_stack.back().destination);
     }
 }
 
@@ -550,6 +593,10 @@ void Reader::closeGroup()
         commitColour();
     if (m_picture.active && m_picture.depth == m_depth)
         finishPicture();
+    if (m_object.active && m_object.dataGiven && m_object.dataDepth == m_depth && !m_atEnd)
+        m_object.dataClosed = true;
+    if (m_object.active && m_object.depth == m_depth)
+        finishObject();
     if (m_depth == 1)
         finish(); // the document's group: its state is the last paragraph's
     if (m_depth <= kMaxTrackedDepth)

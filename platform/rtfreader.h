@@ -24,9 +24,14 @@ namespace win {
 // its \ucN fallback; paragraphs (\par, \pard), \line, \tab; bold, italic,
 // underline, strike, sub- and superscript, font family, size (\fs, 1 to
 // 1638 pt), foreground and background colours; alignment and indents (twips,
-// shown at 96 dpi); fields through their result, embedded objects through
-// their \result; PNG and JPEG pictures (added to the document as image
-// resources). Headers, footers, footnotes, style sheets, document information
+// shown at 96 dpi); fields through their result; PNG and JPEG pictures
+// (added to the document as image resources); embedded and linked objects:
+// an \object whose \objdata this platform wrote (OleSaveObjectData) becomes
+// the object again, one U+FFFC character in the object's format (see
+// richeditole.h) with the display aspect the data gives, and its \result is
+// not shown; any other object, or one whose data is broken, cut short or
+// contradicted by the group (\objemb for a link, another class), is shown
+// through its \result. Headers, footers, footnotes, style sheets, document information
 // and other destinations that are not text are skipped.
 //
 // Paragraphs: \par ends a paragraph, which takes the paragraph format then in
@@ -42,8 +47,8 @@ namespace win {
 //
 // Hostile input is safe: no recursion on the input's structure, groups nested
 // deeper than 1,000 levels are counted but not tracked, \bin and \'hh are
-// checked against the data's end, numbers are bounded, and picture data is
-// limited to 64 MB.
+// checked against the data's end, numbers are bounded, picture data is
+// limited to 64 MB and object data to the largest object and its fields.
 bool ReadRtf(QByteArrayView data, QTextCursor &cursor);
 
 } // namespace win

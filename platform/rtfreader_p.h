@@ -15,11 +15,16 @@
 #include <QTextCursor>
 
 #include <map>
+#include <memory>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 class QTextImageFormat;
+
+namespace win {
+struct ObjectRecord;
+}
 
 namespace win::rtf {
 
@@ -40,6 +45,8 @@ inline constexpr int kMaxTableEntries = 65536;
 inline constexpr int kMaxFontNameLength = 256;
 // Twips per pixel at 96 dpi.
 inline constexpr double kTwipsPerPixel = 15.0;
+// Characters of an object's class name.
+inline constexpr int kMaxClassNameLength = 256;
 
 enum class Keyword : quint8
 {
@@ -89,6 +96,10 @@ enum class Keyword : quint8
     ColorTable,
     Pict,
     Object,
+    ObjEmb,
+    ObjLink,
+    ObjClass,
+    ObjData,
     Result,
     ShpPict,
     SkipDestination,
@@ -140,12 +151,14 @@ private:
 // What the text written into a group goes to.
 enum class Destination : quint8
 {
-    Text,       // the document
-    FontTable,  // font names
-    ColorTable, // colours
-    Picture,    // picture data
-    Object,     // an embedded object: nothing but its \result is shown
-    Skip,       // nothing
+    Text,        // the document
+    FontTable,   // font names
+    ColorTable,  // colours
+    Picture,     // picture data
+    Object,      // an embedded object: its data, or else its \result, is shown
+    ObjectClass, // the object's class name
+    ObjectData,  // the object's data in hex
+    Skip,        // nothing
 };
 
 enum class Script : quint8
@@ -233,6 +246,7 @@ private:
     void emitBreak();
     void applyBlockFormat(const ParaProps &para);
     void insertImage(const QTextImageFormat &format);
+    void insertObjectRecord(const std::shared_ptr<ObjectRecord> &record);
     void finish();
     QTextCharFormat charFormat(const CharProps &props);
 
@@ -254,6 +268,16 @@ private:
     void pictureHex();
     void pictureBinary(QByteArrayView bytes);
     void finishPicture();
+
+    // Objects (rtfdestinations.cpp)
+    void startObject();
+    void objectKeyword(Keyword id);
+    void objectClassChar(char16_t unit);
+    void objectHex();
+    void objectBinary(QByteArrayView bytes);
+    void objectDataBroken();
+    bool placeObject();
+    void finishObject();
 
     QByteArrayView m_data;
     qsizetype m_pos = 0;
@@ -304,6 +328,33 @@ private:
         int scaleX = 100; // percent
         int scaleY = 100;
     } m_picture;
+
+    // The \object group being read. Only one is tracked: an object inside
+    // another can only come in the other's \result, once that one is decided.
+    struct Object
+    {
+        enum class Type : quint8
+        {
+            None,
+            Embedded,
+            Link,
+            Conflicting // both given
+        };
+        bool active = false;
+        int depth = 0; // of the \object group
+        Type type = Type::None;
+        QString className;
+        bool classGiven = false;
+        QByteArray data;
+        int nibble = -1;
+        bool dataGiven = false;
+        int dataDepth = 0;       // of the \objdata group
+        bool dataClosed = false; // its group ended with its brace
+        bool unusable = false;   // the data is broken, cut short or too long
+        bool decided = false;    // the object or its \result was chosen
+        bool placed = false;     // the object is in the document
+    } m_object;
+    bool m_atEnd = false; // the data ended: the groups still open are being closed
 
     // Bytes of the text not yet decoded, all in one code page.
     QByteArray m_bytes;

@@ -1,6 +1,7 @@
 // The RTF reader's output: the text of the document's destination, decoded
 // from its code pages, gathered into runs of one format and inserted with
 // the paragraphs' breaks and formats.
+#include "richeditole.h"
 #include "rtfreader_p.h"
 
 #include <QTextBlock>
@@ -155,6 +156,16 @@ void Reader::insertImage(const QTextImageFormat &format)
     beginContent();
     flushRun();
     m_cursor.insertImage(format);
+}
+
+void Reader::insertObjectRecord(const std::shared_ptr<ObjectRecord> &record)
+{
+    beginContent();
+    flushRun();
+    InsertObjectCharacter(m_cursor, record);
+    // What is inserted at the cursor next is text in the group's format, not
+    // another object character.
+    m_cursor.setCharFormat(charFormat(state().chars));
 }
 
 // The last paragraph, ended by a final \par or by the end of the data, takes

@@ -2,6 +2,8 @@
 #include "rtfwriter.h"
 
 #include "codepage.h"
+#include "oleobject.h"
+#include "richeditole.h"
 
 #include <QBuffer>
 #include <QColor>
@@ -18,6 +20,7 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <memory>
 
 namespace win {
 
@@ -30,8 +33,10 @@ constexpr int kMaxHalfPoints = 3276;
 constexpr int kMaxIndentTwips = 31680;
 // Twips per pixel at 96 dpi.
 constexpr double kTwipsPerPixel = 15.0;
-// Picture data per line of hex.
+// Picture and object data per line of hex.
 constexpr qsizetype kHexBytesPerLine = 64;
+// Shown sizes of pictures and objects in twips: up to 16384 pixels.
+constexpr int kMaxGoalTwips = 16384 * 15;
 
 // The Windows-1252 byte of a character above 0x7F, or 0 if the code page
 // lacks it.
@@ -165,6 +170,10 @@ private:
     void paragraphEnd(const QTextBlock &block);
     void fragments(const QTextBlock &block, int from, int to);
     void picture(const QTextImageFormat &format);
+    void object(const ObjectRecord &record);
+    static QByteArray objectData(const OleObject &object, DWORD aspect);
+    void appendHex(QByteArrayView data);
+    QByteArray pictureGroup(const QImage &image, double width, double height) const;
     QImage imageOf(const QString &name) const;
     void setProps(const RunProps &props);
     RunProps propsOf(const QTextCharFormat &format);
@@ -263,6 +272,28 @@ void Writer::fragments(const QTextBlock &block, int from, int to)
             continue;
         const QString text = fragment.text().mid(first - fragmentStart, last - first);
         const QTextCharFormat format = fragment.charFormat();
+        if (const ObjectRecordPtr record = ObjectRecordOf(format)) {
+            // Each object character is its own \object group, which needs no
+            // character format; other text in the run (there should be none)
+            // is written as text.
+            qsizetype runStart = 0;
+            const auto textUpTo = [&](qsizetype end) {
+                if (end > runStart) {
+                    setProps(propsOf(format));
+                    appendEscaped(m_out, QStringView(text).sliced(runStart, end - runStart),
+                                  m_needSpace);
+                }
+            };
+            for (qsizetype i = 0; i < text.size(); ++i) {
+                if (text.at(i) != QChar::ObjectReplacementCharacter)
+                    continue;
+                textUpTo(i);
+                runStart = i + 1;
+                object(*record);
+            }
+            textUpTo(text.size());
+            continue;
+        }
         setProps(propsOf(format));
         if (format.isImageFormat()) {
             for (const QChar c : text) {
@@ -271,18 +302,9 @@ void Writer::fragments(const QTextBlock &block, int from, int to)
             }
             continue;
         }
-        qsizetype runStart = 0;
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            if (text.at(i) != QChar::ObjectReplacementCharacter)
-                continue;
-            appendEscaped(m_out, QStringView(text).sliced(runStart, i - runStart), m_needSpace);
-            runStart = i + 1;
-            // An embedded object that is not a picture. This is where its
-            // \object group goes (class, \objdata, and a \result picture for
-            // readers without the object) once the object host can give its
-            // data; until then nothing is written for it.
-        }
-        appendEscaped(m_out, QStringView(text).sliced(runStart), m_needSpace);
+        // Object characters of no known kind stand for nothing the text can
+        // keep; appendEscaped leaves them out.
+        appendEscaped(m_out, text, m_needSpace);
     }
 }
 
@@ -306,11 +328,6 @@ void Writer::picture(const QTextImageFormat &format)
     const QImage image = imageOf(format.name());
     if (image.isNull())
         return; // no picture to write
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG"))
-        return;
 
     // The size it is shown at: a side not given keeps the picture's aspect.
     double width = format.width();
@@ -323,22 +340,113 @@ void Writer::picture(const QTextImageFormat &format)
     } else if (height <= 0) {
         height = width * image.height() / image.width();
     }
-    constexpr int kMaxGoal = 16384 * 15;
-    m_out += "{\\pict\\pngblip\\picw";
-    m_out += QByteArray::number(image.width());
-    m_out += "\\pich";
-    m_out += QByteArray::number(image.height());
-    m_out += "\\picwgoal";
-    m_out += QByteArray::number(std::max(1, toTwips(width, kMaxGoal)));
-    m_out += "\\pichgoal";
-    m_out += QByteArray::number(std::max(1, toTwips(height, kMaxGoal)));
-    m_out += '\n';
-    for (qsizetype i = 0; i < png.size(); i += kHexBytesPerLine) {
-        m_out += png.mid(i, kHexBytesPerLine).toHex();
+    const QByteArray group = pictureGroup(image, width, height);
+    if (group.isEmpty())
+        return;
+    m_out += group;
+    m_needSpace = false;
+}
+
+// "{\object\objemb|\objlink \objwW\objhH {\*\objclass P}{\*\objdata hex}
+// {\result picture}}": the object's own bytes, and how it is drawn for readers
+// that cannot make it.
+void Writer::object(const ObjectRecord &record)
+{
+    const auto object = std::dynamic_pointer_cast<OleObject>(record.object);
+    if (!object)
+        return; // an object of no class this platform has: nothing to keep
+    const QByteArray data = objectData(*object, record.aspect);
+    CLSID clsid = record.clsid;
+    if (FAILED(object->GetUserClassID(clsid)))
+        clsid = record.clsid;
+    const QString progId = ClassProgId(clsid);
+    const QSize extent = object->extent(record.aspect);
+
+    m_out += object->isLink() ? "{\\object\\objlink" : "{\\object\\objemb";
+    m_out += "\\objw";
+    m_out += QByteArray::number(std::max(1, toTwips(extent.width(), kMaxGoalTwips)));
+    m_out += "\\objh";
+    m_out += QByteArray::number(std::max(1, toTwips(extent.height(), kMaxGoalTwips)));
+    if (!progId.isEmpty()) {
+        m_out += "{\\*\\objclass ";
+        bool needSpace = false;
+        appendEscaped(m_out, progId, needSpace);
+        m_out += '}';
+    }
+    // Without its data (which saving should always give) the object is
+    // still shown by its result.
+    if (!data.isEmpty()) {
+        m_out += "{\\*\\objdata\n";
+        appendHex(data);
+        m_out += '}';
+    }
+    const QByteArray result =
+        pictureGroup(object->presentation(record.aspect), extent.width(), extent.height());
+    if (!result.isEmpty()) {
+        m_out += "{\\result";
+        m_out += result;
+        m_out += '}';
+    }
+    m_out += "}";
+    m_needSpace = false;
+}
+
+// The object's data, in which the aspect it is drawn in is that of its record:
+// the record's aspect may have been changed without the object's. The object
+// in the document is left as it is; a copy made from its data takes the aspect.
+QByteArray Writer::objectData(const OleObject &object, DWORD aspect)
+{
+    const QByteArray data = OleSaveObjectData(object);
+    if (data.isEmpty() || object.viewAspect() == aspect)
+        return data;
+    std::shared_ptr<ILockBytes> lockBytes;
+    std::shared_ptr<IStorage> storage;
+    std::shared_ptr<IOleObject> loaded;
+    if (FAILED(CreateILockBytesOnHGlobal(nullptr, TRUE, lockBytes)) ||
+        FAILED(StgCreateDocfileOnILockBytes(
+            lockBytes, STGM_READWRITE | STGM_SHARE_EXCLUSIVE | STGM_CREATE, 0, storage)) ||
+        FAILED(OleLoadObjectData(data, storage, loaded)))
+        return data;
+    const auto copy = std::dynamic_pointer_cast<OleObject>(loaded);
+    if (!copy || FAILED(copy->SetAdvise(aspect, 0, nullptr)))
+        return data; // an aspect the object cannot be drawn in: its own stays
+    return OleSaveObjectData(*copy);
+}
+
+void Writer::appendHex(QByteArrayView data)
+{
+    for (qsizetype i = 0; i < data.size(); i += kHexBytesPerLine) {
+        m_out += data.sliced(i, std::min(kHexBytesPerLine, data.size() - i)).toByteArray().toHex();
         m_out += '\n';
     }
-    m_out += '}';
-    m_needSpace = false;
+}
+
+// A picture as "{\pict\pngblip ...}" shown at width x height pixels; empty
+// when there is no picture or it cannot be encoded.
+QByteArray Writer::pictureGroup(const QImage &image, double width, double height) const
+{
+    if (image.isNull())
+        return {};
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG"))
+        return {};
+    QByteArray out = "{\\pict\\pngblip\\picw";
+    out += QByteArray::number(image.width());
+    out += "\\pich";
+    out += QByteArray::number(image.height());
+    out += "\\picwgoal";
+    out += QByteArray::number(std::max(1, toTwips(width, kMaxGoalTwips)));
+    out += "\\pichgoal";
+    out += QByteArray::number(std::max(1, toTwips(height, kMaxGoalTwips)));
+    out += '\n';
+    for (qsizetype i = 0; i < png.size(); i += kHexBytesPerLine) {
+        out += png.mid(i, kHexBytesPerLine).toHex();
+        out += '\n';
+    }
+    out += '}';
+    return out;
 }
 
 void Writer::setProps(const RunProps &props)

@@ -22,9 +22,13 @@ namespace win {
 // superscript, font family (font table), point size, foreground and
 // background colours (colour table, \cf and \highlight); alignment and
 // indents (\li \ri \fi, indent levels counted into \li); pictures held as the
-// document's image resources, as PNG (\pict\pngblip). Formatting the document
-// leaves unset is not written, so ReadRtf gives back the same text and the
-// same formats of these kinds.
+// document's image resources, as PNG (\pict\pngblip); the objects of this
+// platform (richeditole.h) as \object groups: \objemb or \objlink, their
+// size (\objw \objh), class (\objclass), their data (\objdata, from
+// OleSaveObjectData) and, for readers that cannot make them, their drawing in
+// the record's aspect as a \result picture. Formatting the document leaves
+// unset is not written, so ReadRtf gives back the same text, the same formats
+// of these kinds and the same objects.
 QByteArray WriteRtf(const QTextDocument &document, int start = 0, int end = -1);
 
 } // namespace win
