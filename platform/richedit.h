@@ -104,6 +104,9 @@ public:
     BOOL getOleInterface(std::shared_ptr<IRichEditOle> &ole);
     BOOL setOleCallback(IRichEditOleCallback *callback);
     IRichEditOleCallback *oleCallback() const { return m_oleCallback; }
+    // Test hook: EM_GETOLEINTERFACE and EM_SETOLECALLBACK reply FALSE in every
+    // window while set.
+    static void RefuseOleMessagesForTesting(bool getInterface, bool setCallback);
     // Where the last context-menu request was made, in screen coordinates.
     QPoint contextMenuPosition() const { return m_contextMenuAt; }
     // Pastes the data in the format (0: the best one it offers) at the

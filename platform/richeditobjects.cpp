@@ -30,6 +30,9 @@ constexpr HRESULT CO_E_RELEASED = MakeResult(0x800401FF);
 constexpr DWORD RECO_PASTE = 0;
 constexpr DWORD RECO_DROP = 1;
 
+bool g_refuseInterface = false;
+bool g_refuseCallback = false;
+
 // The data object of a paste or drop that is under way: a view of the data,
 // not a copy.
 class MimeDataView final : public IDataObject
@@ -312,8 +315,18 @@ void ObjectDrawer::drawObject(QPainter *painter, const QRectF &rect, QTextDocume
 // ---------------------------------------------------------------------------
 // The window's side
 
+void RichEditWindow::RefuseOleMessagesForTesting(bool getInterface, bool setCallback)
+{
+    g_refuseInterface = getInterface;
+    g_refuseCallback = setCallback;
+}
+
 BOOL RichEditWindow::getOleInterface(std::shared_ptr<IRichEditOle> &ole)
 {
+    if (g_refuseInterface) {
+        ole.reset();
+        return FALSE;
+    }
     if (!m_ole) {
         m_ole = std::make_shared<RichEditOleInterface>(this);
     }
@@ -323,6 +336,9 @@ BOOL RichEditWindow::getOleInterface(std::shared_ptr<IRichEditOle> &ole)
 
 BOOL RichEditWindow::setOleCallback(IRichEditOleCallback *callback)
 {
+    if (g_refuseCallback && callback != nullptr) {
+        return FALSE;
+    }
     m_oleCallback = callback;
     return TRUE;
 }

@@ -397,6 +397,34 @@ private slots:
         QCOMPARE(editor.RichEditOle()->GetObjectCount(), 0);
     }
 
+    void refusedObjectMessagesRaise_data()
+    {
+        QTest::addColumn<bool>("interface");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no interface") << true
+                                      << "RichEdit: failed to get IRichEditOle interface";
+        QTest::newRow("callback refused") << false << "RichEdit: failed to set callback";
+    }
+    void refusedObjectMessagesRaise()
+    {
+        QFETCH(bool, interface);
+        QFETCH(QString, message);
+        TRichEditor editor;
+        editor.Properties().setAllowObjects(true); // no window yet: nothing happens
+        RichEditWindow::RefuseOleMessagesForTesting(interface, !interface);
+        try {
+            editor.InnerWindow();
+            RichEditWindow::RefuseOleMessagesForTesting(false, false);
+            QFAIL("no exception");
+        } catch (const EOutOfResources &error) {
+            RichEditWindow::RefuseOleMessagesForTesting(false, false);
+            QCOMPARE(error.message(), message);
+        }
+        // The creation stopped there: the window has no host.
+        QVERIFY(editor.HandleAllocated());
+        QCOMPARE(editor.InnerWindow()->oleCallback(), nullptr);
+    }
+
     void destroyingTheWindowClosesObjects()
     {
         TRichEditor editor;
