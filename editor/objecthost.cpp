@@ -43,9 +43,9 @@ QWidget *FormOf(QWidget *control)
 
 QWidget *ActiveOleControl(QWidget *form)
 {
-    return form == nullptr ? nullptr
-                           : qobject_cast<QWidget *>(
-                                 form->property(kActiveOleControl).value<QObject *>());
+    return form == nullptr
+               ? nullptr
+               : qobject_cast<QWidget *>(form->property(kActiveOleControl).value<QObject *>());
 }
 
 void SetActiveOleControl(QWidget *form, QWidget *control)
@@ -57,8 +57,7 @@ void SetActiveOleControl(QWidget *form, QWidget *control)
 
 ObjectHost::ObjectHost(TRichEditor *editor)
     : m_editor(editor)
-{
-}
+{}
 
 ObjectHost::~ObjectHost() = default;
 
@@ -73,8 +72,7 @@ HRESULT ObjectHost::GetNewStorage(std::shared_ptr<IStorage> &storage)
     }
 }
 
-HRESULT ObjectHost::GetInPlaceContext(HWND *frame, HWND *document,
-                                      OLEINPLACEFRAMEINFO *frameInfo)
+HRESULT ObjectHost::GetInPlaceContext(HWND *frame, HWND *document, OLEINPLACEFRAMEINFO *frameInfo)
 {
     QWidget *form = FormOf(m_editor);
     if (form == nullptr || !m_editor->Properties().AllowObjects()) {
@@ -153,8 +151,8 @@ HRESULT ObjectHost::DeleteObject(const std::shared_ptr<IOleObject> &object)
     return S_OK;
 }
 
-HRESULT ObjectHost::QueryAcceptData(const std::shared_ptr<IDataObject> &, CLIPFORMAT *, DWORD,
-                                    BOOL, HGLOBAL)
+HRESULT ObjectHost::QueryAcceptData(const std::shared_ptr<IDataObject> &, CLIPFORMAT *, DWORD, BOOL,
+                                    HGLOBAL)
 {
     return S_OK;
 }
@@ -164,8 +162,7 @@ HRESULT ObjectHost::ContextSensitiveHelp(BOOL)
     return E_NOTIMPL;
 }
 
-HRESULT ObjectHost::GetClipboardData(const CHARRANGE &, DWORD,
-                                     std::shared_ptr<IDataObject> &data)
+HRESULT ObjectHost::GetClipboardData(const CHARRANGE &, DWORD, std::shared_ptr<IDataObject> &data)
 {
     data.reset();
     return E_NOTIMPL;

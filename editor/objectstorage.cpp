@@ -49,9 +49,8 @@ std::shared_ptr<IStorage> CreateObjectStorage()
     std::shared_ptr<ILockBytes> lockBytes;
     OleCheck(CreateILockBytesOnHGlobal(nullptr, TRUE, lockBytes));
     std::shared_ptr<IStorage> storage;
-    OleCheck(StgCreateDocfileOnILockBytes(lockBytes, STGM_READWRITE | STGM_SHARE_EXCLUSIVE |
-                                                         STGM_CREATE,
-                                          0, storage));
+    OleCheck(StgCreateDocfileOnILockBytes(
+        lockBytes, STGM_READWRITE | STGM_SHARE_EXCLUSIVE | STGM_CREATE, 0, storage));
     return storage; // it keeps the lock bytes alive
 }
 

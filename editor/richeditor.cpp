@@ -2,7 +2,6 @@
 
 #include "editor/objecthost.h"
 #include "editor/objectstorage.h"
-
 #include "platform/codepage.h"
 #include "platform/exceptions.h"
 #include "platform/richeditlib.h"
@@ -197,7 +196,6 @@ void TRichEditor::RecreateWnd()
         m_window->setFocus();
     }
 }
-
 
 void TRichEditor::ApplyTextLimit()
 {

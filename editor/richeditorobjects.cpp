@@ -1,12 +1,11 @@
 // The editor control's embedded objects: setting up and releasing the inner
 // window's object interface, and the insert-object and paste-special
 // commands.
-#include "richeditor.h"
-
 #include "editor/objecthost.h"
 #include "editor/objectstorage.h"
 #include "platform/exceptions.h"
 #include "platform/winwindow.h"
+#include "richeditor.h"
 
 #include <cstring>
 
@@ -18,14 +17,13 @@ namespace {
 
 // Frees what an object dialog handed back and forgets the rest, however the
 // command ends.
-template <typename Cleanup>
+template<typename Cleanup>
 class AtExit
 {
 public:
     explicit AtExit(Cleanup cleanup)
         : m_cleanup(std::move(cleanup))
-    {
-    }
+    {}
     ~AtExit() { m_cleanup(); }
     AtExit(const AtExit &) = delete;
     AtExit &operator=(const AtExit &) = delete;
@@ -211,8 +209,8 @@ bool TRichEditor::PasteSpecial()
     std::shared_ptr<IOleObject> object;
     OleCheck(index == 0 ? OleCreateFromData(data.lpSrcDataObj, IID_IOleObject, OLERENDER_DRAW,
                                             nullptr, site, storage, object)
-                        : OleCreateLinkFromData(data.lpSrcDataObj, IID_IOleObject,
-                                                OLERENDER_DRAW, nullptr, site, storage, object));
+                        : OleCreateLinkFromData(data.lpSrcDataObj, IID_IOleObject, OLERENDER_DRAW,
+                                                nullptr, site, storage, object));
     REOBJECT reobject{};
     reobject.cbStruct = sizeof(REOBJECT);
     reobject.cp = REO_CP_SELECTION;

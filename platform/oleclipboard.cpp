@@ -188,16 +188,15 @@ std::shared_ptr<IDataObject> DataObjectFromMimeData(const QMimeData &source)
 HRESULT OleGetClipboard(std::shared_ptr<IDataObject> &data)
 {
     data.reset();
-    QClipboard *clipboard =
-        qobject_cast<QGuiApplication *>(QCoreApplication::instance()) != nullptr
-            ? QGuiApplication::clipboard()
-            : nullptr;
+    QClipboard *clipboard = qobject_cast<QGuiApplication *>(QCoreApplication::instance()) != nullptr
+                                ? QGuiApplication::clipboard()
+                                : nullptr;
     if (clipboard == nullptr) {
         return OLE_E_NOTRUNNING;
     }
     const QMimeData *current = clipboard->mimeData();
-    data = current != nullptr ? DataObjectFromMimeData(*current)
-                              : std::make_shared<MimeDataObject>();
+    data =
+        current != nullptr ? DataObjectFromMimeData(*current) : std::make_shared<MimeDataObject>();
     return S_OK;
 }
 

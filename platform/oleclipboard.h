@@ -31,7 +31,8 @@ UINT RegisterClipboardFormatW(LPCWSTR name);
 // The name of a registered format; 0 for an unknown or predefined one.
 int GetClipboardFormatNameW(UINT format, LPWSTR buffer, int room);
 
-inline const QString kMimeObjectDescriptor = QStringLiteral("application/x-veskel-object-descriptor");
+inline const QString kMimeObjectDescriptor =
+    QStringLiteral("application/x-veskel-object-descriptor");
 inline const QString kMimeEmbeddedObject = QStringLiteral("application/x-veskel-object");
 inline const QString kMimeRichTextAndObjects = QStringLiteral("application/x-veskel-richtext");
 inline const QString kMimeRtf = QStringLiteral("text/rtf");

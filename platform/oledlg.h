@@ -61,8 +61,8 @@ struct OLEUIINSERTOBJECTA
     void *hInstance = nullptr;
     const char *lpszTemplate = nullptr;
     void *hResource = nullptr;
-    CLSID clsid{};                // out: the class chosen or created
-    char *lpszFile = nullptr;     // out: the file chosen (cut to cchFile - 1)
+    CLSID clsid{};            // out: the class chosen or created
+    char *lpszFile = nullptr; // out: the file chosen (cut to cchFile - 1)
     UINT cchFile = 0;
     UINT cClsidExclude = 0;
     const CLSID *lpClsidExclude = nullptr;
@@ -121,8 +121,8 @@ struct OLEUIPASTESPECIALW
     int cLinkTypes = 0;
     UINT cClsidExclude = 0;
     const CLSID *lpClsidExclude = nullptr;
-    int nSelectedIndex = -1; // out
-    BOOL fLink = FALSE;      // out
+    int nSelectedIndex = -1;     // out
+    BOOL fLink = FALSE;          // out
     HGLOBAL hMetaPict = nullptr; // out: the icon picture
     SIZE sizel{};
 };

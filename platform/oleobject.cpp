@@ -82,7 +82,8 @@ QImage fallbackIcon()
     QPainter painter(&image);
     painter.setPen(Qt::darkGray);
     painter.setBrush(Qt::white);
-    const QPolygon page({QPoint(6, 2), QPoint(20, 2), QPoint(26, 8), QPoint(26, 29), QPoint(6, 29)});
+    const QPolygon page(
+        {QPoint(6, 2), QPoint(20, 2), QPoint(26, 8), QPoint(26, 29), QPoint(6, 29)});
     painter.drawPolygon(page);
     painter.drawPolyline(QPolygon({QPoint(20, 2), QPoint(20, 8), QPoint(26, 8)}));
     return image;
@@ -108,8 +109,7 @@ QImage iconOfFileName(const QString &name)
 // Whether the file's name says it is a picture this platform can decode.
 bool namedAsPicture(const QString &path)
 {
-    const QMimeType type =
-        QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension);
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension);
     if (!type.isValid()) {
         return false;
     }
@@ -216,17 +216,17 @@ HGLOBAL OleGetIconOfClass(const CLSID &clsid, const QString &label, BOOL useType
     if (text.isEmpty() && useTypeAsLabel != FALSE) {
         text = ClassUserType(clsid);
     }
-    const QImage icon = clsid == CLSID_Picture
-                            ? iconOfMimeType(QMimeDatabase().mimeTypeForName(QStringLiteral("image/png")))
-                            : fallbackIcon();
+    const QImage icon =
+        clsid == CLSID_Picture
+            ? iconOfMimeType(QMimeDatabase().mimeTypeForName(QStringLiteral("image/png")))
+            : fallbackIcon();
     return OleMetafilePictFromIconAndLabel(icon, text);
 }
 
 HGLOBAL OleGetIconOfFile(const QString &path, BOOL useFileAsLabel)
 {
-    return OleMetafilePictFromIconAndLabel(iconOfFileName(path),
-                                           useFileAsLabel != FALSE ? QFileInfo(path).fileName()
-                                                                   : QString());
+    return OleMetafilePictFromIconAndLabel(
+        iconOfFileName(path), useFileAsLabel != FALSE ? QFileInfo(path).fileName() : QString());
 }
 
 bool IconPictureContents(HGLOBAL picture, QImage &icon, QString &label)
@@ -305,8 +305,7 @@ bool ClassFromProgId(const QString &progId, CLSID &clsid)
 OleObject::OleObject(Kind kind, std::shared_ptr<IStorage> storage)
     : m_kind(kind)
     , m_storage(std::move(storage))
-{
-}
+{}
 
 OleObject::~OleObject() = default;
 
@@ -452,8 +451,8 @@ QSize OleObject::extent(DWORD aspect) const
     const QFontMetrics metrics(QGuiApplication::font());
     const QString label = elidedLabel(m_iconLabel, metrics);
     const int width = std::max(kIconSide, metrics.horizontalAdvance(label)) + 2 * kPadding;
-    const int height = kIconSide + (label.isEmpty() ? 0 : kPadding + metrics.height()) +
-                       2 * kPadding;
+    const int height =
+        kIconSide + (label.isEmpty() ? 0 : kPadding + metrics.height()) + 2 * kPadding;
     return {width, height};
 }
 
@@ -525,8 +524,7 @@ HRESULT OleObject::initLink(const QString &path)
     m_linkPath = QFileInfo(path).absoluteFilePath();
     m_displayName = QFileInfo(m_linkPath).fileName();
     if (m_storage) {
-        const HRESULT stored =
-            m_storage->WriteStream(QStringLiteral("LINK"), m_linkPath.toUtf8());
+        const HRESULT stored = m_storage->WriteStream(QStringLiteral("LINK"), m_linkPath.toUtf8());
         if (FAILED(stored)) {
             return stored;
         }
@@ -746,8 +744,7 @@ class Reader
 public:
     explicit Reader(QByteArrayView data)
         : m_data(data)
-    {
-    }
+    {}
     bool bytes(qsizetype count, QByteArrayView &out)
     {
         if (count < 0 || m_data.size() - m_at < count) {

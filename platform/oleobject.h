@@ -146,8 +146,8 @@ private:
     QString m_displayName;
     QString m_linkPath;
     QImage m_picture;
-    QImage m_icon;        // the type's icon, or the cached icon picture's
-    QString m_iconLabel;  // the label drawn under the icon
+    QImage m_icon;       // the type's icon, or the cached icon picture's
+    QString m_iconLabel; // the label drawn under the icon
     bool m_running = false;
     bool m_closed = false;
     DWORD m_viewAspect = DVASPECT_CONTENT;

@@ -40,8 +40,7 @@ class MemoryStorage final : public IStorage
 public:
     explicit MemoryStorage(std::shared_ptr<ILockBytes> lockBytes)
         : m_lockBytes(std::move(lockBytes))
-    {
-    }
+    {}
     ~MemoryStorage() override
     {
         for (auto &[name, data] : m_streams) {

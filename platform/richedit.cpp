@@ -936,8 +936,7 @@ void RichEditWindow::contextMenuEvent(QContextMenuEvent *event)
     // The host decides what the menu is; it is told what is selected.
     const QTextCursor cursor = textCursor();
     const CHARRANGE range{cursor.selectionStart(), cursor.selectionEnd()};
-    const std::vector<PositionedObject> objects =
-        ObjectsOf(*document(), range.cpMin, range.cpMax);
+    const std::vector<PositionedObject> objects = ObjectsOf(*document(), range.cpMin, range.cpMax);
     WORD selection = range.cpMin == range.cpMax ? SEL_EMPTY : 0;
     if (range.cpMax - range.cpMin > static_cast<LONG>(objects.size())) {
         selection |= SEL_TEXT;
@@ -988,10 +987,9 @@ bool RichEditWindow::canInsertFromMimeData(const QMimeData *source) const
     if (source == nullptr) {
         return false;
     }
-    const bool objects =
-        m_oleCallback != nullptr &&
-        (source->hasFormat(kMimeRichTextAndObjects) || source->hasFormat(kMimeEmbeddedObject) ||
-         !LocalFilesOf(*source).isEmpty());
+    const bool objects = m_oleCallback != nullptr && (source->hasFormat(kMimeRichTextAndObjects) ||
+                                                      source->hasFormat(kMimeEmbeddedObject) ||
+                                                      !LocalFilesOf(*source).isEmpty());
     return objects || source->hasFormat(kRtfMime) || source->hasFormat(kRtfMimeAlt) ||
            source->hasHtml() || source->hasText() || source->hasImage();
 }

@@ -1,12 +1,11 @@
 // The rich edit window's objects: its object interface, the drawing of
 // objects, and what pasting, copying and drag and drop do with them.
-#include "richedit.h"
-#include "richeditobjects_p.h"
-
 #include "platform/oleclipboard.h"
 #include "platform/oleobject.h"
 #include "platform/rtfreader.h"
 #include "platform/rtfwriter.h"
+#include "richedit.h"
+#include "richeditobjects_p.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -40,8 +39,7 @@ class MimeDataView final : public IDataObject
 public:
     explicit MimeDataView(const QMimeData &data)
         : m_data(data)
-    {
-    }
+    {}
     HRESULT QueryGetData(const FORMATETC &format) override
     {
         return MimeDataOffers(m_data, format.cfFormat) ? S_OK : DV_E_FORMATETC;
@@ -62,8 +60,7 @@ class WindowClientSite final : public IOleClientSite
 public:
     explicit WindowClientSite(RichEditWindow *window)
         : m_window(window)
-    {
-    }
+    {}
     HRESULT ShowObject() override
     {
         if (m_window == nullptr) {
@@ -111,8 +108,7 @@ class RichEditOleInterface final : public IRichEditOle
 public:
     explicit RichEditOleInterface(RichEditWindow *window)
         : m_window(window)
-    {
-    }
+    {}
 
     HRESULT GetClientSite(std::shared_ptr<IOleClientSite> &site) override
     {
@@ -126,8 +122,7 @@ public:
 
     LONG GetObjectCount() override
     {
-        return m_window == nullptr ? 0
-                                   : static_cast<LONG>(ObjectsOf(*m_window->document()).size());
+        return m_window == nullptr ? 0 : static_cast<LONG>(ObjectsOf(*m_window->document()).size());
     }
 
     HRESULT GetObject(LONG iob, REOBJECT &object, DWORD flags) override
@@ -278,8 +273,7 @@ private:
 ObjectDrawer::ObjectDrawer(RichEditWindow *window)
     : QObject(window)
     , m_window(window)
-{
-}
+{}
 
 QSizeF ObjectDrawer::intrinsicSize(QTextDocument *, int, const QTextFormat &format)
 {
@@ -301,7 +295,8 @@ void ObjectDrawer::drawObject(QPainter *painter, const QRectF &rect, QTextDocume
         painter->drawRect(target.adjusted(0, 0, -1, -1));
     }
     const QTextCursor cursor = m_window->textCursor();
-    if (cursor.selectionStart() <= positionInDocument && positionInDocument < cursor.selectionEnd()) {
+    if (cursor.selectionStart() <= positionInDocument &&
+        positionInDocument < cursor.selectionEnd()) {
         // A selected object shows a frame around it.
         QPen frame(m_window->palette().color(QPalette::Highlight));
         frame.setStyle(Qt::DashLine);
@@ -472,11 +467,10 @@ bool RichEditWindow::pasteObject(QTextCursor &cursor, const QMimeData &data, boo
     const auto site = std::make_shared<WindowClientSite>(this);
     std::shared_ptr<IOleObject> object;
     const std::shared_ptr<IDataObject> view = viewOf(data);
-    const HRESULT made =
-        link ? OleCreateLinkFromData(view, IID_IOleObject, OLERENDER_DRAW, nullptr, site, storage,
-                                     object)
-             : OleCreateFromData(view, IID_IOleObject, OLERENDER_DRAW, nullptr, site, storage,
-                                 object);
+    const HRESULT made = link ? OleCreateLinkFromData(view, IID_IOleObject, OLERENDER_DRAW, nullptr,
+                                                      site, storage, object)
+                              : OleCreateFromData(view, IID_IOleObject, OLERENDER_DRAW, nullptr,
+                                                  site, storage, object);
     if (FAILED(made) || !object) {
         return false;
     }
@@ -499,15 +493,14 @@ bool RichEditWindow::pasteFiles(QTextCursor &cursor, const QStringList &files, b
     bool any = false;
     for (const QString &file : files) {
         std::shared_ptr<IStorage> storage;
-        if (m_oleCallback == nullptr || m_oleCallback->GetNewStorage(storage) != S_OK ||
-            !storage) {
+        if (m_oleCallback == nullptr || m_oleCallback->GetNewStorage(storage) != S_OK || !storage) {
             break;
         }
         const auto site = std::make_shared<WindowClientSite>(this);
         std::shared_ptr<IOleObject> object;
         const HRESULT made =
-            link ? OleCreateLinkToFile(file, IID_IOleObject, OLERENDER_DRAW, nullptr, site,
-                                       storage, object)
+            link ? OleCreateLinkToFile(file, IID_IOleObject, OLERENDER_DRAW, nullptr, site, storage,
+                                       object)
                  : OleCreateFromFile(CLSID_NULL, file, IID_IOleObject, OLERENDER_DRAW, nullptr,
                                      site, storage, object);
         if (SUCCEEDED(made) && object) {
@@ -536,8 +529,7 @@ bool RichEditWindow::acceptsData(const QMimeData &data, CLIPFORMAT format, bool 
     }
     CLIPFORMAT chosen = format;
     return m_oleCallback->QueryAcceptData(viewOf(data), &chosen, drop ? RECO_DROP : RECO_PASTE,
-                                         TRUE, nullptr) ==
-           S_OK;
+                                          TRUE, nullptr) == S_OK;
 }
 
 bool RichEditWindow::importData(const QMimeData &data, CLIPFORMAT format, HGLOBAL metaPict)
@@ -656,8 +648,8 @@ void RichEditWindow::dropEvent(QDropEvent *event)
         return;
     }
     flush();
-    const QStringList files = event->source() == nullptr ? LocalFilesOf(*event->mimeData())
-                                                         : QStringList();
+    const QStringList files =
+        event->source() == nullptr ? LocalFilesOf(*event->mimeData()) : QStringList();
     if (!files.isEmpty() && acceptsData(*event->mimeData(), 0, true)) {
         // Files from elsewhere become objects: linked, or embedded copies.
         // The source is told the files were copied, never moved: it must

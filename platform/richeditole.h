@@ -92,8 +92,7 @@ struct PositionedObject
     LONG cp;
     ObjectRecordPtr record;
 };
-std::vector<PositionedObject> ObjectsOf(const QTextDocument &document, int from = 0,
-                                        int to = -1);
+std::vector<PositionedObject> ObjectsOf(const QTextDocument &document, int from = 0, int to = -1);
 
 // What a frame offers an object active in place.
 struct OLEINPLACEFRAMEINFO

@@ -43,8 +43,8 @@ BOOL GetWindowRect(HWND window, RECT *rect)
         outer = QRect(window->pos(), window->size()).marginsAdded(frame);
         outer.moveTopLeft(window->pos());
     }
-    *rect = RECT{outer.left(), outer.top(), outer.left() + outer.width(),
-                 outer.top() + outer.height()};
+    *rect =
+        RECT{outer.left(), outer.top(), outer.left() + outer.width(), outer.top() + outer.height()};
     return TRUE;
 }
 

@@ -56,7 +56,7 @@ private:
     QRect m_geometry;
 };
 
-template <typename T>
+template<typename T>
 T *child(QDialog *dialog, const char *name)
 {
     T *found = dialog->findChild<T *>(QString::fromLatin1(name));

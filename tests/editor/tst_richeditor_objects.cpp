@@ -53,8 +53,8 @@ void insertFile(TRichEditor &editor, const QString &path)
     editor.RichEditOle()->GetClientSite(site);
     std::shared_ptr<IStorage> storage = CreateObjectStorage();
     std::shared_ptr<IOleObject> object;
-    QVERIFY(SUCCEEDED(OleCreateFromFile(CLSID_NULL, path, IID_IOleObject, OLERENDER_DRAW,
-                                        nullptr, site, storage, object)));
+    QVERIFY(SUCCEEDED(OleCreateFromFile(CLSID_NULL, path, IID_IOleObject, OLERENDER_DRAW, nullptr,
+                                        site, storage, object)));
     REOBJECT reobject{};
     reobject.cbStruct = sizeof(REOBJECT);
     reobject.cp = REO_CP_SELECTION;
@@ -140,8 +140,8 @@ private slots:
         QTest::newRow("known") << int(E_OUTOFMEMORY)
                                << "Not enough memory resources are available to complete this "
                                   "operation";
-        QTest::newRow("unknown, eight digits") << int(MakeResult(0x8004ABCD))
-                                               << "OLE error 8004abcd";
+        QTest::newRow("unknown, eight digits")
+            << int(MakeResult(0x8004ABCD)) << "OLE error 8004abcd";
         QTest::newRow("leading zeros") << int(MakeResult(0x80000001)) << "OLE error 80000001";
     }
     void failedResultsRaise()
@@ -221,14 +221,14 @@ private slots:
         QTest::addColumn<uint>("allowed");
         QTest::addColumn<uint>("effect");
         const uint all = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
-        QTest::newRow("plain drop moves") << false << uint(MK_LBUTTON) << all
-                                          << uint(DROPEFFECT_MOVE);
-        QTest::newRow("control copies") << false << uint(MK_LBUTTON | MK_CONTROL) << all
-                                        << uint(DROPEFFECT_COPY);
+        QTest::newRow("plain drop moves")
+            << false << uint(MK_LBUTTON) << all << uint(DROPEFFECT_MOVE);
+        QTest::newRow("control copies")
+            << false << uint(MK_LBUTTON | MK_CONTROL) << all << uint(DROPEFFECT_COPY);
         QTest::newRow("control and shift link")
             << false << uint(MK_LBUTTON | MK_CONTROL | MK_SHIFT) << all << uint(DROPEFFECT_LINK);
-        QTest::newRow("shift alone moves") << false << uint(MK_SHIFT) << all
-                                           << uint(DROPEFFECT_MOVE);
+        QTest::newRow("shift alone moves")
+            << false << uint(MK_SHIFT) << all << uint(DROPEFFECT_MOVE);
         QTest::newRow("move not allowed: unchanged")
             << false << 0u << uint(DROPEFFECT_COPY | DROPEFFECT_LINK)
             << uint(DROPEFFECT_COPY | DROPEFFECT_LINK);
@@ -257,10 +257,9 @@ private slots:
         QTest::addColumn<int>("result");
         QTest::addColumn<int>("calls");
         QTest::newRow("no handler") << false << true << int(REO_CP_SELECTION) << int(S_OK) << 0;
-        QTest::newRow("handler allows") << true << true << int(REO_CP_SELECTION) << int(S_OK)
-                                        << 1;
-        QTest::newRow("handler refuses") << true << false << int(REO_CP_SELECTION)
-                                         << int(E_NOTIMPL) << 1;
+        QTest::newRow("handler allows") << true << true << int(REO_CP_SELECTION) << int(S_OK) << 1;
+        QTest::newRow("handler refuses")
+            << true << false << int(REO_CP_SELECTION) << int(E_NOTIMPL) << 1;
         QTest::newRow("not at the selection: not asked") << true << false << 5 << int(S_OK) << 0;
     }
     void queryInsertObject()
@@ -320,8 +319,10 @@ private slots:
     {
         QMainWindow form;
         QMenu *file = form.menuBar()->addMenu(QStringLiteral("&File"));
-        file->addAction(QStringLiteral("&Open"))->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
-        file->addAction(QStringLiteral("&Save"))->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
+        file->addAction(QStringLiteral("&Open"))
+            ->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
+        file->addAction(QStringLiteral("&Save"))
+            ->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
         auto *editor = new TRichEditor;
         form.setCentralWidget(editor);
 
@@ -373,7 +374,8 @@ private slots:
         editor.setText(QStringLiteral("some text"));
         RichEditWindow *inner = editor.InnerWindow();
         const QPoint local(20, 10);
-        QContextMenuEvent event(QContextMenuEvent::Mouse, local, inner->viewport()->mapToGlobal(local));
+        QContextMenuEvent event(QContextMenuEvent::Mouse, local,
+                                inner->viewport()->mapToGlobal(local));
         QApplication::sendEvent(inner->viewport(), &event);
         // The host posts the request to the control, which shows its menu.
         QVERIFY(editor.ContextMenu()->isHidden());
@@ -401,8 +403,7 @@ private slots:
     {
         QTest::addColumn<bool>("interface");
         QTest::addColumn<QString>("message");
-        QTest::newRow("no interface") << true
-                                      << "RichEdit: failed to get IRichEditOle interface";
+        QTest::newRow("no interface") << true << "RichEdit: failed to get IRichEditOle interface";
         QTest::newRow("callback refused") << false << "RichEdit: failed to set callback";
     }
     void refusedObjectMessagesRaise()
@@ -523,9 +524,9 @@ private slots:
 
         REOBJECT reobject{};
         reobject.cbStruct = sizeof(REOBJECT);
-        QCOMPARE(editor.RichEditOle()->GetObject(REO_IOB_SELECTION, reobject,
-                                                 REO_GETOBJ_ALL_INTERFACES),
-                 S_OK);
+        QCOMPARE(
+            editor.RichEditOle()->GetObject(REO_IOB_SELECTION, reobject, REO_GETOBJ_ALL_INTERFACES),
+            S_OK);
         QVERIFY((reobject.dwFlags & REO_RESIZABLE) != 0);
         QCOMPARE((reobject.dwFlags & REO_BLANK) != 0, path.isEmpty());
         QCOMPARE((reobject.dwFlags & REO_LINK) != 0, link);
@@ -533,8 +534,7 @@ private slots:
         // Only a new object is opened for editing.
         QCOMPARE(found.object->running(), path.isEmpty());
         if (asIcon) {
-            QCOMPARE(found.object->iconLabel(),
-                     path.isEmpty() ? QStringLiteral("Picture") : file);
+            QCOMPARE(found.object->iconLabel(), path.isEmpty() ? QStringLiteral("Picture") : file);
         } else if (picture && !path.isEmpty()) {
             QCOMPARE(found.object->picture().pixelColor(5, 5), QColor(Qt::red));
         }
@@ -684,9 +684,8 @@ private slots:
         QImage image(5, 5, QImage::Format_RGB32);
         image.fill(Qt::green);
         QGuiApplication::clipboard()->setImage(image);
-        DialogAnswer answer([](QDialog *dialog) {
-            answerPasteSpecial(dialog, QStringLiteral("Windows bitmap"));
-        });
+        DialogAnswer answer(
+            [](QDialog *dialog) { answerPasteSpecial(dialog, QStringLiteral("Windows bitmap")); });
         QVERIFY(editor.PasteSpecial());
         editor.InnerWindow()->flush();
         QCOMPARE(objectCount(editor), 0); // a picture, not an object
@@ -825,7 +824,7 @@ private slots:
         QVERIFY(clip->hasFormat(kMimeEmbeddedObject));
         QVERIFY(clip->hasFormat(kMimeRichTextAndObjects));
         QVERIFY(clip->hasFormat(kMimeObjectDescriptor));
-        QVERIFY(clip->hasImage()); // its picture, for other programs
+        QVERIFY(clip->hasImage());         // its picture, for other programs
         QCOMPARE(clip->text(), QString()); // an object has no text
 
         editor.setSelectionStart(2);
@@ -889,10 +888,10 @@ private slots:
         const int all = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
         QTest::newRow("none moves") << int(Qt::NoModifier) << all << int(Qt::MoveAction);
         QTest::newRow("ctrl copies") << int(Qt::ControlModifier) << all << int(Qt::CopyAction);
-        QTest::newRow("ctrl+shift links") << int(Qt::ControlModifier | Qt::ShiftModifier) << all
-                                          << int(Qt::LinkAction);
-        QTest::newRow("only copy offered") << int(Qt::NoModifier) << int(Qt::CopyAction)
-                                           << int(Qt::CopyAction);
+        QTest::newRow("ctrl+shift links")
+            << int(Qt::ControlModifier | Qt::ShiftModifier) << all << int(Qt::LinkAction);
+        QTest::newRow("only copy offered")
+            << int(Qt::NoModifier) << int(Qt::CopyAction) << int(Qt::CopyAction);
     }
     void dragEffectsByModifiers()
     {

@@ -79,11 +79,12 @@ private slots:
         QTest::addColumn<int>("result");
         QTest::newRow("read-write, exclusive, create")
             << uint(STGM_READWRITE | STGM_SHARE_EXCLUSIVE | STGM_CREATE) << int(S_OK);
-        QTest::newRow("read only") << uint(STGM_READ | STGM_SHARE_EXCLUSIVE | STGM_CREATE)
-                                   << int(STG_E_INVALIDFLAG);
-        QTest::newRow("not exclusive") << uint(STGM_READWRITE | STGM_CREATE) << int(STG_E_INVALIDFLAG);
-        QTest::newRow("unknown bit") << uint(STGM_READWRITE | STGM_SHARE_EXCLUSIVE | 0x100000)
-                                     << int(STG_E_INVALIDFLAG);
+        QTest::newRow("read only")
+            << uint(STGM_READ | STGM_SHARE_EXCLUSIVE | STGM_CREATE) << int(STG_E_INVALIDFLAG);
+        QTest::newRow("not exclusive")
+            << uint(STGM_READWRITE | STGM_CREATE) << int(STG_E_INVALIDFLAG);
+        QTest::newRow("unknown bit")
+            << uint(STGM_READWRITE | STGM_SHARE_EXCLUSIVE | 0x100000) << int(STG_E_INVALIDFLAG);
     }
     void storageFlags()
     {
@@ -109,16 +110,15 @@ private slots:
         QTest::newRow("picture") << "red.png" << png(QSize(4, 3), Qt::red) << int(S_OK)
                                  << int(OleObject::Kind::Picture);
         QTest::newRow("picture with another name")
-            << "red.dat" << png(QSize(4, 3), Qt::red) << int(S_OK)
-            << int(OleObject::Kind::Picture);
+            << "red.dat" << png(QSize(4, 3), Qt::red) << int(S_OK) << int(OleObject::Kind::Picture);
         QTest::newRow("text") << "notes.txt" << QByteArray("a\0b", 3) << int(S_OK)
                               << int(OleObject::Kind::Package);
-        QTest::newRow("empty file") << "empty.bin" << QByteArray() << int(S_OK)
-                                    << int(OleObject::Kind::Package);
+        QTest::newRow("empty file")
+            << "empty.bin" << QByteArray() << int(S_OK) << int(OleObject::Kind::Package);
         QTest::newRow("picture name, not a picture")
             << "fake.png" << QByteArray("this is text") << int(DV_E_FORMATETC) << -1;
-        QTest::newRow("truncated picture") << "cut.png" << png(QSize(50, 50), Qt::blue).left(40)
-                                           << int(DV_E_FORMATETC) << -1;
+        QTest::newRow("truncated picture")
+            << "cut.png" << png(QSize(50, 50), Qt::blue).left(40) << int(DV_E_FORMATETC) << -1;
     }
     void fromFile()
     {
@@ -296,8 +296,7 @@ private slots:
         QCOMPARE(asObject(object)->iconLabel(), QStringLiteral("report.pdf"));
         QVERIFY(!asObject(object)->presentation(DVASPECT_ICON).isNull());
         const FORMATETC content{CF_METAFILEPICT, nullptr, DVASPECT_CONTENT, -1, TYMED_MFPICT};
-        QCOMPARE(cache->SetData(content, STGMEDIUM{TYMED_MFPICT, nullptr}, FALSE),
-                 DV_E_FORMATETC);
+        QCOMPARE(cache->SetData(content, STGMEDIUM{TYMED_MFPICT, nullptr}, FALSE), DV_E_FORMATETC);
         QVERIFY(!IconPictureContents(nullptr, icon, label));
         FreeIconPicture(nullptr);
     }
@@ -309,9 +308,9 @@ private slots:
         auto *cache = dynamic_cast<IOleCache *>(object.get());
         DWORD first = 0;
         DWORD second = 0;
-        QCOMPARE(cache->Cache(FORMATETC{0, nullptr, DVASPECT_CONTENT, -1, 0}, ADVF_PRIMEFIRST,
-                              &first),
-                 S_OK);
+        QCOMPARE(
+            cache->Cache(FORMATETC{0, nullptr, DVASPECT_CONTENT, -1, 0}, ADVF_PRIMEFIRST, &first),
+            S_OK);
         QCOMPARE(cache->Cache(FORMATETC{0, nullptr, DVASPECT_ICON, -1, 0}, ADVF_NODATA, &second),
                  S_OK);
         QVERIFY(first != second);
@@ -381,9 +380,9 @@ private slots:
         QVERIFY(ObjectDescriptorOf(copy->mimeData(), type, from));
         QCOMPARE(type, QStringLiteral("Picturex")); // a line break cannot split it
         QCOMPARE(from, QStringLiteral("photo.png"));
-        QCOMPARE(copy->QueryGetData(FORMATETC{CF_TEXT, nullptr, DVASPECT_CONTENT, -1,
-                                              TYMED_HGLOBAL}),
-                 S_OK);
+        QCOMPARE(
+            copy->QueryGetData(FORMATETC{CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL}),
+            S_OK);
         QCOMPARE(copy->QueryGetData(FORMATETC{CF_BITMAP, nullptr, DVASPECT_CONTENT, -1, TYMED_GDI}),
                  DV_E_FORMATETC);
 
