@@ -1,5 +1,6 @@
 #include "oleobject.h"
 
+#include "platform/injectedfailure.h"
 #include "platform/memory.h"
 #include "platform/oleclipboard.h"
 
@@ -38,23 +39,12 @@ constexpr int kMaxPictureSide = 4096;
 const QSize kBlankPictureSize(256, 192);
 const QString kContentsStream = QStringLiteral("CONTENTS");
 
-HRESULT g_failResult = S_OK;
-int g_failCount = 0;
-
-bool failingForTest(HRESULT &result)
-{
-    if (g_failCount <= 0) {
-        return false;
-    }
-    --g_failCount;
-    result = g_failResult;
-    return true;
-}
+InjectedFailure g_creationFailure;
 
 HRESULT checkCreation(const IID &iid, DWORD render, const std::shared_ptr<IStorage> &storage)
 {
     HRESULT failure = S_OK;
-    if (failingForTest(failure)) {
+    if (g_creationFailure.take(failure)) {
         return failure;
     }
     if (!(iid == IID_IOleObject)) {
@@ -847,8 +837,7 @@ HRESULT OleLoadObjectData(QByteArrayView data, const std::shared_ptr<IStorage> &
 
 void FailObjectCreationForTesting(HRESULT result, int count)
 {
-    g_failResult = result;
-    g_failCount = count;
+    g_creationFailure.set(result, count);
 }
 
 } // namespace win

@@ -1,5 +1,6 @@
 #include "olestorage.h"
 
+#include "platform/injectedfailure.h"
 #include "platform/memory.h"
 
 #include <new>
@@ -10,18 +11,7 @@ using veskel::WipeBytes;
 
 namespace {
 
-HRESULT g_failResult = S_OK;
-int g_failCount = 0;
-
-bool failingForTest(HRESULT &result)
-{
-    if (g_failCount <= 0) {
-        return false;
-    }
-    --g_failCount;
-    result = g_failResult;
-    return true;
-}
+InjectedFailure g_storageFailure;
 
 class MemoryLockBytes final : public ILockBytes
 {
@@ -103,7 +93,7 @@ HRESULT CreateILockBytesOnHGlobal(HGLOBAL memory, BOOL deleteOnRelease,
 {
     lockBytes.reset();
     HRESULT failure = S_OK;
-    if (failingForTest(failure)) {
+    if (g_storageFailure.take(failure)) {
         return failure;
     }
     // Only fresh memory that goes with the object is supported.
@@ -119,7 +109,7 @@ HRESULT StgCreateDocfileOnILockBytes(const std::shared_ptr<ILockBytes> &lockByte
 {
     storage.reset();
     HRESULT failure = S_OK;
-    if (failingForTest(failure)) {
+    if (g_storageFailure.take(failure)) {
         return failure;
     }
     if (!lockBytes) {
@@ -136,8 +126,7 @@ HRESULT StgCreateDocfileOnILockBytes(const std::shared_ptr<ILockBytes> &lockByte
 
 void FailStorageCreationForTesting(HRESULT result, int count)
 {
-    g_failResult = result;
-    g_failCount = count;
+    g_storageFailure.set(result, count);
 }
 
 } // namespace win
