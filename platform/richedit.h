@@ -144,6 +144,7 @@ private:
     // Objects.
     void setUpObjects();
     void objectsChanged();
+    bool mayHoldObjects();
     void addObjectFormats(QMimeData &data, int from, int to) const;
     bool pasteRichText(QTextCursor &cursor, const QByteArray &rtf);
     bool pasteObject(QTextCursor &cursor, const QMimeData &data, bool link, HGLOBAL metaPict);
@@ -186,6 +187,8 @@ private:
     ObjectDrawer *m_objectDrawer = nullptr;
     std::vector<ObjectRecordPtr> m_liveObjects; // in the text now, for DeleteObject
     QPoint m_contextMenuAt;
+    bool m_objectFormatSeen = false;
+    qsizetype m_formatsChecked = 0;
 };
 
 } // namespace win

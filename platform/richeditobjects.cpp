@@ -344,17 +344,33 @@ void RichEditWindow::setUpObjects()
     document()->documentLayout()->registerHandler(kObjectTextFormat, m_objectDrawer);
     connect(document(), &QTextDocument::contentsChange, this,
             [this](int position, int removed, int added) {
-                if ((removed > 0 && !m_liveObjects.empty()) || added > 0) {
-                    if (removed == 0) {
-                        for (const PositionedObject &object :
-                             ObjectsOf(*document(), position, position + added)) {
-                            m_liveObjects.push_back(object.record);
-                        }
-                        return;
-                    }
+                if (removed > 0 && !m_liveObjects.empty()) {
                     objectsChanged();
+                } else if (added > 0 && mayHoldObjects()) {
+                    for (const PositionedObject &object :
+                         ObjectsOf(*document(), position, position + added)) {
+                        m_liveObjects.push_back(object.record);
+                    }
                 }
             });
+}
+
+// Whether an object's format was ever used in the document: until then no
+// change needs a look at the text.
+bool RichEditWindow::mayHoldObjects()
+{
+    if (m_objectFormatSeen) {
+        return true;
+    }
+    const QList<QTextFormat> formats = document()->allFormats();
+    if (formats.size() < m_formatsChecked) {
+        m_formatsChecked = 0; // the document was emptied and its formats with it
+    }
+    for (qsizetype i = m_formatsChecked; i < formats.size() && !m_objectFormatSeen; ++i) {
+        m_objectFormatSeen = formats[i].objectType() == kObjectTextFormat;
+    }
+    m_formatsChecked = formats.size();
+    return m_objectFormatSeen;
 }
 
 // The host closes every object that has left the text. An undo brings the
