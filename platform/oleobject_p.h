@@ -1,0 +1,25 @@
+// What the object services share: icons of types and classes, and pictures
+// as bytes.
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+class QMimeType;
+
+namespace win::objectparts {
+
+inline constexpr int kIconSide = 32;
+
+// The toolkit's file icon, or a drawn page where there is none.
+QImage fallbackIcon();
+QImage iconOfMimeType(const QMimeType &type);
+QImage iconOfFileName(const QString &name);
+// Whether the file's name says it is a picture this platform can decode.
+bool namedAsPicture(const QString &path);
+// A null image when the bytes are no picture the image reader knows.
+QImage decodePicture(const QByteArray &encoded);
+QByteArray encodePng(const QImage &image);
+
+} // namespace win::objectparts
