@@ -390,8 +390,9 @@ void RichEditWindow::addObjectFormats(QMimeData &data, int from, int to) const
     if (objects.empty()) {
         return;
     }
-    // The rich text with its objects, for this program's own paste.
-    data.setData(kMimeRichTextAndObjects, WriteRtf(*document(), from, to));
+    // The rich text with its objects (the RTF already offered), for this
+    // program's own paste.
+    data.setData(kMimeRichTextAndObjects, data.data(kMimeRtf)); // shared, not copied
     if (objects.size() != 1 || to - from != 1) {
         return;
     }
