@@ -41,11 +41,8 @@ HRESULT checkCreation(const IID &iid, DWORD render, const std::shared_ptr<IStora
 HRESULT readObjectFile(const QString &path, QByteArray &contents)
 {
     const QFileInfo info(path);
-    if (!info.exists()) {
-        return STG_E_FILENOTFOUND;
-    }
-    if (!info.isFile()) {
-        return STG_E_ACCESSDENIED;
+    if (const HRESULT checked = checkRegularFile(info); FAILED(checked)) {
+        return checked;
     }
     if (info.size() > kMaxObjectBytes) {
         return STG_E_DOCFILETOOLARGE;
@@ -70,6 +67,20 @@ HRESULT readObjectFile(const QString &path, QByteArray &contents)
     return S_OK;
 }
 
+// A Picture object of the image, its PNG kept in the storage.
+HRESULT makePicture(const QImage &image, const std::shared_ptr<IOleClientSite> &site,
+                    const std::shared_ptr<IStorage> &storage, std::shared_ptr<IOleObject> &object)
+{
+    auto created = std::make_shared<OleObject>(OleObject::Kind::Picture, storage);
+    const HRESULT result = created->initPicture(encodePng(image), image, QString());
+    if (FAILED(result)) {
+        return result;
+    }
+    created->SetClientSite(site);
+    object = created;
+    return S_OK;
+}
+
 } // namespace
 
 // Creation
@@ -88,14 +99,7 @@ HRESULT OleCreate(const CLSID &clsid, const IID &iid, DWORD render, FORMATETC *,
     }
     QImage blank(kBlankPictureSize, QImage::Format_RGB32);
     blank.fill(Qt::white);
-    auto created = std::make_shared<OleObject>(OleObject::Kind::Picture, storage);
-    const HRESULT result = created->initPicture(encodePng(blank), blank, QString());
-    if (FAILED(result)) {
-        return result;
-    }
-    created->SetClientSite(site);
-    object = created;
-    return S_OK;
+    return makePicture(blank, site, storage, object);
 }
 
 HRESULT OleCreateFromFile(const CLSID &clsid, const QString &path, const IID &iid, DWORD render,
@@ -189,14 +193,7 @@ HRESULT OleCreateFromData(const std::shared_ptr<IDataObject> &data, const IID &i
         if (image.isNull()) {
             return DV_E_FORMATETC;
         }
-        auto created = std::make_shared<OleObject>(OleObject::Kind::Picture, storage);
-        const HRESULT result = created->initPicture(encodePng(image), image, QString());
-        if (FAILED(result)) {
-            return result;
-        }
-        created->SetClientSite(site);
-        object = created;
-        return S_OK;
+        return makePicture(image, site, storage, object);
     }
     const QStringList files = LocalFilesOf(mime);
     if (!files.isEmpty()) {

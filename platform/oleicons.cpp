@@ -94,6 +94,14 @@ QByteArray encodePng(const QImage &image)
     return png;
 }
 
+HRESULT checkRegularFile(const QFileInfo &info)
+{
+    if (!info.exists()) {
+        return STG_E_FILENOTFOUND;
+    }
+    return info.isFile() ? S_OK : STG_E_ACCESSDENIED;
+}
+
 } // namespace objectparts
 
 using namespace objectparts;

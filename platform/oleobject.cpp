@@ -268,11 +268,8 @@ HRESULT OleObject::initLink(const QString &path)
 HRESULT OleObject::loadLink()
 {
     const QFileInfo info(m_linkPath);
-    if (!info.exists()) {
-        return STG_E_FILENOTFOUND;
-    }
-    if (!info.isFile()) {
-        return STG_E_ACCESSDENIED;
+    if (const HRESULT checked = checkRegularFile(info); FAILED(checked)) {
+        return checked;
     }
     QFile file(m_linkPath);
     if (!file.open(QIODevice::ReadOnly)) {

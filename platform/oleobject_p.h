@@ -2,10 +2,13 @@
 // as bytes.
 #pragma once
 
+#include "platform/oletypes.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QString>
 
+class QFileInfo;
 class QMimeType;
 
 namespace win::objectparts {
@@ -21,5 +24,8 @@ bool namedAsPicture(const QString &path);
 // A null image when the bytes are no picture the image reader knows.
 QImage decodePicture(const QByteArray &encoded);
 QByteArray encodePng(const QImage &image);
+// S_OK for an existing regular file; STG_E_FILENOTFOUND when there is none,
+// STG_E_ACCESSDENIED for a folder, device or pipe (which could block a read).
+HRESULT checkRegularFile(const QFileInfo &info);
 
 } // namespace win::objectparts

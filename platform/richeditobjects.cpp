@@ -537,13 +537,15 @@ bool RichEditWindow::acceptsData(const QMimeData &data, CLIPFORMAT format, bool 
 
 bool RichEditWindow::importData(const QMimeData &data, CLIPFORMAT format, HGLOBAL metaPict)
 {
-    if (isReadOnly() || (format != 0 && !MimeDataOffers(data, format)) ||
-        !acceptsData(data, format)) {
+    if (isReadOnly()) {
         return false;
     }
     if (format == 0) {
-        insertFromMimeData(&data);
+        insertFromMimeData(&data); // it asks the host itself
         return true;
+    }
+    if (!MimeDataOffers(data, format) || !acceptsData(data, format)) {
+        return false;
     }
     QTextCursor &cursor = editCursor();
     const bool plainMode = (m_textMode & TM_PLAINTEXT) != 0;

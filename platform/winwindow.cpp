@@ -38,10 +38,10 @@ BOOL GetWindowRect(HWND window, RECT *rect)
     } else if (window->isVisible() || window->windowHandle() == nullptr) {
         outer = window->frameGeometry();
     } else {
-        // Not shown yet: the frame as the platform window will draw it.
-        const QMargins frame = window->windowHandle()->frameMargins();
-        outer = QRect(window->pos(), window->size()).marginsAdded(frame);
-        outer.moveTopLeft(window->pos());
+        // Not shown yet: the frame as the platform window will draw it
+        // (a window's pos() is its frame's top-left corner).
+        outer =
+            QRect(window->pos(), window->size().grownBy(window->windowHandle()->frameMargins()));
     }
     *rect =
         RECT{outer.left(), outer.top(), outer.left() + outer.width(), outer.top() + outer.height()};
