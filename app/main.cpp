@@ -2,12 +2,14 @@
 #include "app/shortcutfilter.h"
 #include "app/veskelmain.h"
 #include "dialogs/frmpassword.h"
+#include "platform/coredump.h"
 #include "platform/process.h"
 
 #include <QApplication>
 
 int main(int argc, char **argv)
 {
+    veskel::DisableCoreDumps(); // the text and the password never reach a core file
     QApplication app(argc, argv); // takes the toolkit's own options out of argv
     win::InitCommandLine(argc, argv);
 
