@@ -12,7 +12,8 @@
 #include "platform/exceptions.h"
 #include "platform/memory.h"
 
-#include <QFileInfo>
+#include <QBuffer>
+#include <QFile>
 
 #include <cstdio>
 #include <new>
@@ -46,9 +47,9 @@ void printMessage(const QString &message)
 }
 
 // The name of a checked file in the results of check: as the user gave it.
-QString checkedName(const QString &path)
+QString checkedName(const QByteArray &path)
 {
-    return IsStdStream(path) ? QStringLiteral("standard input") : path;
+    return IsStdStream(path) ? QStringLiteral("standard input") : QFile::decodeName(path);
 }
 
 // With the password on standard input and the input there too, the password
@@ -182,6 +183,11 @@ int RunEncrypt(const Options &options)
     if (!passwordBeforeInput(options)) {
         password.value = ObtainPassword(options.passwordFd, true);
     }
+    // On the terminal an empty password was confirmed; given on a descriptor
+    // it may be a script's mistake.
+    if (password.value.isEmpty() && options.passwordFd >= 0) {
+        printMessage(QStringLiteral("warning: the password is empty"));
+    }
     TCryptoAPI crypto(win::CALG_RC4);
     const bool keySet = crypto.SetPassword(password.value);
     WipeString(password.value);
@@ -195,17 +201,11 @@ int RunEncrypt(const Options &options)
                                                      "The file was not changed."));
     }
 
-    const bool existed = QFileInfo::exists(options.output);
-    try {
-        SaveDocumentFile(options.output, armour);
-    } catch (const EWriteError &error) {
-        throw CliError(ExitFileError, QStringLiteral("%1 while writing %2; %3")
-                                          .arg(error.message(), DisplayName(options.output),
-                                               existed ? QStringLiteral("the file was not changed")
-                                                       : QStringLiteral("no file was written")));
-    } catch (const Exception &error) {
-        throw CliError(ExitFileError, error.message());
-    }
+    QBuffer document;
+    document.open(QIODevice::WriteOnly);
+    WriteDocumentLines(document, SplitArmourLines(armour));
+    WriteOutputFile(options.output, document.data(), 0666,
+                    EWriteError().message() + QStringLiteral(" while writing"));
     if (unstorable > 0) {
         printMessage(
             QStringLiteral("warning: %1 of the characters were lost or changed").arg(unstorable));

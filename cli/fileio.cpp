@@ -5,10 +5,11 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -44,24 +45,160 @@ private:
     bool m_owned;
 };
 
-} // namespace
-
-QString DisplayName(const QString &path, bool output)
+[[noreturn]] void createError(const QByteArray &path, const QString &reason)
 {
-    if (path == QLatin1String("-")) {
-        return output ? QStringLiteral("standard output") : QStringLiteral("standard input");
-    }
-    return QStringLiteral("\"%1\"").arg(QFileInfo(path).absoluteFilePath());
+    fileError(EFCreateError(QFile::decodeName(path), reason).message());
 }
 
-bool ReadWholeInput(const QString &path, qsizetype limit, SecureBuffer &out)
+// Writes all the bytes; 0 or the errno of the failure.
+int writeFully(int fd, QByteArrayView bytes)
 {
-    const bool standardInput = path == QLatin1String("-");
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::write(fd, bytes.data() + done, static_cast<std::size_t>(bytes.size() - done));
+        if (n < 0 && errno != EINTR) {
+            return errno;
+        }
+        done += std::max<ssize_t>(n, 0);
+    }
+    return 0;
+}
+
+// Why a file that exists cannot be written, or empty for one that can.
+QString unwritableReason(mode_t mode)
+{
+    const auto refuse = [](const char *kind) {
+        return QStringLiteral("It is %1; only a regular file, a FIFO or a character device "
+                              "is written")
+            .arg(QLatin1String(kind));
+    };
+    switch (mode & S_IFMT) {
+    case S_IFREG:
+    case S_IFIFO:
+    case S_IFCHR:
+        return {};
+    case S_IFDIR:
+        return SystemErrorMessage(EISDIR);
+    case S_IFSOCK:
+        return refuse("a socket");
+    case S_IFBLK:
+        return refuse("a block device");
+    default:
+        return refuse("neither a file nor a device");
+    }
+}
+
+// A FIFO or a character device: opened without O_CREAT, so nothing is made if
+// it is gone meanwhile, and written as it is.
+void writeInPlace(const QByteArray &path, QByteArrayView bytes, const QString &writeError)
+{
+    int fd = -1;
+    do {
+        fd = ::open(path.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        fileError(EFOpenError(QFile::decodeName(path), SystemErrorMessage(errno)).message());
+    }
+    const FdCloser closer(fd, true);
+    struct stat info = {};
+    if (::fstat(fd, &info) != 0 || !(S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode))) {
+        createError(path, QStringLiteral("It changed while it was opened"));
+    }
+    if (const int error = writeFully(fd, bytes)) {
+        fileError(QStringLiteral("%1 %2. %3; the output is incomplete")
+                      .arg(writeError, DisplayName(path), SystemErrorMessage(error)));
+    }
+}
+
+// Writes the bytes to an unnamed file in target's folder and then puts it in
+// target's place; a file that dies before that leaves nothing behind. Where
+// the file system has no unnamed files, a named one is made and removed on
+// failure. Messages name `named`, the path the user gave.
+void replaceAtomically(const QByteArray &target, const QByteArray &named, QByteArrayView bytes,
+                       bool existed, mode_t mode, const QString &writeError)
+{
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder =
+        slash < 0 ? QByteArray(".") : target.left(std::max<qsizetype>(slash, 1));
+    QByteArray tempName;
+    int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+        tempName = target + ".XXXXXX";
+        fd = ::mkostemp(tempName.data(), O_CLOEXEC);
+    }
+    if (fd < 0) {
+        createError(named, SystemErrorMessage(errno));
+    }
+    const FdCloser closer(fd, true);
+    const auto fail = [&](int error) {
+        if (!tempName.isEmpty()) {
+            ::unlink(tempName.constData());
+        }
+        fileError(QStringLiteral("%1 %2. %3; %4")
+                      .arg(writeError, DisplayName(named), SystemErrorMessage(error),
+                           existed ? QStringLiteral("the file was not changed")
+                                   : QStringLiteral("no file was written")));
+    };
+    if (::fchmod(fd, mode) != 0) {
+        fail(errno);
+    }
+    if (const int error = writeFully(fd, bytes)) {
+        fail(error);
+    }
+    if (::fdatasync(fd) != 0) {
+        fail(errno);
+    }
+    if (tempName.isEmpty()) {
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+        const auto link = [&](const QByteArray &name) {
+            return ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, name.constData(),
+                            AT_SYMLINK_FOLLOW) == 0;
+        };
+        // A new file appears at once under its name; an old one is replaced by
+        // a rename from a name of its own.
+        if (!existed && link(target)) {
+            return;
+        }
+        if (!existed && errno != EEXIST) {
+            fail(errno);
+        }
+        for (int attempt = 0; attempt < 100 && tempName.isEmpty(); ++attempt) {
+            const QByteArray name =
+                target + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+            if (link(name)) {
+                tempName = name;
+            } else if (errno != EEXIST) {
+                fail(errno);
+            }
+        }
+        if (tempName.isEmpty()) {
+            fail(EEXIST);
+        }
+    }
+    if (::rename(tempName.constData(), target.constData()) != 0) {
+        fail(errno);
+    }
+}
+
+} // namespace
+
+QString DisplayName(const QByteArray &path, bool output)
+{
+    if (path == "-") {
+        return output ? QStringLiteral("standard output") : QStringLiteral("standard input");
+    }
+    return QStringLiteral("\"%1\"").arg(QFileInfo(QFile::decodeName(path)).absoluteFilePath());
+}
+
+bool ReadWholeInput(const QByteArray &path, qsizetype limit, SecureBuffer &out)
+{
+    const bool standardInput = path == "-";
     int fd = STDIN_FILENO;
     if (!standardInput) {
-        fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
-            fileError(EFOpenError(path, SystemErrorMessage(errno)).message());
+            fileError(EFOpenError(QFile::decodeName(path), SystemErrorMessage(errno)).message());
         }
     }
     const FdCloser closer(fd, !standardInput);
@@ -69,7 +206,7 @@ bool ReadWholeInput(const QString &path, qsizetype limit, SecureBuffer &out)
     struct stat info = {};
     if (::fstat(fd, &info) == 0) {
         if (S_ISDIR(info.st_mode)) {
-            fileError(EFOpenError(path, SystemErrorMessage(EISDIR)).message());
+            fileError(EFOpenError(QFile::decodeName(path), SystemErrorMessage(EISDIR)).message());
         }
         if (S_ISREG(info.st_mode)) {
             if (info.st_size > limit) {
@@ -125,37 +262,40 @@ void WriteStandardOutput(QByteArrayView bytes)
     }
 }
 
-void WritePrivateFile(const QString &path, QByteArrayView bytes)
+void WriteOutputFile(const QByteArray &path, QByteArrayView bytes, mode_t newFileMode,
+                     const QString &writeError)
 {
-    QSaveFile file(path);
-    // The temporary file of a new output is created owner-only; an existing
-    // output keeps its own permissions (QSaveFile copies them).
-    const mode_t oldMask = ::umask(077);
-    const bool opened = file.open(QIODevice::WriteOnly);
-    ::umask(oldMask);
-    if (!opened) {
-        fileError(EFCreateError(path, file.errorString()).message());
-    }
-    // Written through the descriptor so that a failure has the system's reason.
-    const int fd = file.handle();
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n =
-            ::write(fd, bytes.data() + done, static_cast<std::size_t>(bytes.size() - done));
-        if (n < 0 && errno == EINTR) {
-            continue;
+    struct stat info = {};
+    if (::stat(path.constData(), &info) != 0) {
+        const int error = errno;
+        struct stat link = {};
+        if (error == ENOENT && ::lstat(path.constData(), &link) == 0) {
+            createError(path,
+                        QStringLiteral("It is a symbolic link to a file that does not exist"));
         }
-        if (n < 0) {
-            const QString reason = SystemErrorMessage(errno);
-            file.cancelWriting();
-            fileError(QStringLiteral("Cannot write file %1. %2").arg(DisplayName(path), reason));
+        if (error != ENOENT) {
+            createError(path, SystemErrorMessage(error));
         }
-        done += n;
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        replaceAtomically(path, path, bytes, false, newFileMode & ~mask, writeError);
+        return;
     }
-    if (!file.commit()) {
-        fileError(
-            QStringLiteral("Cannot write file %1. %2").arg(DisplayName(path), file.errorString()));
+    if (const QString reason = unwritableReason(info.st_mode); !reason.isEmpty()) {
+        createError(path, reason);
     }
+    if (!S_ISREG(info.st_mode)) {
+        writeInPlace(path, bytes, writeError);
+        return;
+    }
+    // Through a symbolic link, the file it leads to is replaced.
+    char *resolved = ::realpath(path.constData(), nullptr);
+    if (resolved == nullptr) {
+        createError(path, SystemErrorMessage(errno));
+    }
+    const QByteArray target(resolved);
+    std::free(resolved);
+    replaceAtomically(target, path, bytes, true, info.st_mode & 0777, writeError);
 }
 
 } // namespace veskel::cli

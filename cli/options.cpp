@@ -3,6 +3,7 @@
 #include "cli/cliexit.h"
 #include "cli/utf8.h"
 
+#include <QFile>
 #include <QStringList>
 
 namespace veskel::cli {
@@ -44,8 +45,8 @@ int parseDescriptor(const QString &value)
 
 struct Scan
 {
-    QStringList operands;
-    QString output;
+    QList<QByteArray> operands; // the command, then file names
+    QByteArray output;
     bool outputGiven = false;
     QString passwordFd;
     bool passwordFdGiven = false;
@@ -54,7 +55,8 @@ struct Scan
     bool version = false;
 };
 
-void setOnce(QString &field, bool &given, const QString &value, const QString &name)
+template<typename Value>
+void setOnce(Value &field, bool &given, const Value &value, const QString &name)
 {
     if (given) {
         usageError(QStringLiteral("%1 is given more than once").arg(name));
@@ -68,21 +70,37 @@ Scan scan(const QList<QByteArray> &arguments)
     Scan s;
     bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString arg = decodeArgument(arguments[i], i);
-        if (optionsEnded || !arg.startsWith(u'-') || arg == QLatin1String("-")) {
-            s.operands.append(arg);
+        const QByteArray &raw = arguments[i];
+        if (optionsEnded || !raw.startsWith('-') || raw == "-") {
+            if (s.operands.isEmpty()) {
+                decodeArgument(raw, i); // the command is text
+            }
+            s.operands.append(raw);
             continue;
         }
         // An option's value is the next argument whatever it looks like, so
         // "-o -" and "-o -name" work.
-        const auto nextValue = [&](const QString &name) {
+        const auto nextValue = [&](const QByteArray &name) {
             if (i + 1 >= arguments.size()) {
-                usageError(QStringLiteral("option %1 needs an argument").arg(name));
+                usageError(QStringLiteral("option %1 needs an argument").arg(QLatin1String(name)));
             }
-            ++i;
-            return decodeArgument(arguments[i], i);
+            return arguments[++i];
         };
-        const QLatin1String outputLong("--output=");
+        // The output's name is taken as bytes, in any of its forms.
+        const QByteArray outputLong("--output=");
+        if (raw == "-o" || raw == "--output") {
+            setOnce(s.output, s.outputGiven, nextValue(raw), QStringLiteral("-o"));
+            continue;
+        }
+        if (raw.startsWith(outputLong)) {
+            setOnce(s.output, s.outputGiven, raw.mid(outputLong.size()), QStringLiteral("-o"));
+            continue;
+        }
+        if (raw.startsWith("-o")) {
+            setOnce(s.output, s.outputGiven, raw.mid(2), QStringLiteral("-o"));
+            continue;
+        }
+        const QString arg = decodeArgument(raw, i);
         const QLatin1String fdLong("--password-fd=");
         if (arg == QLatin1String("--")) {
             optionsEnded = true;
@@ -92,15 +110,10 @@ Scan scan(const QList<QByteArray> &arguments)
             s.version = true;
         } else if (arg == QLatin1String("--force")) {
             s.force = true;
-        } else if (arg == QLatin1String("-o") || arg == QLatin1String("--output")) {
-            setOnce(s.output, s.outputGiven, nextValue(arg), QStringLiteral("-o"));
-        } else if (arg.startsWith(outputLong)) {
-            setOnce(s.output, s.outputGiven, arg.mid(outputLong.size()), QStringLiteral("-o"));
-        } else if (arg.startsWith(QLatin1String("-o")) && !arg.startsWith(QLatin1String("--"))) {
-            setOnce(s.output, s.outputGiven, arg.mid(2), QStringLiteral("-o"));
         } else if (arg == QLatin1String("--password-fd")) {
-            setOnce(s.passwordFd, s.passwordFdGiven, nextValue(arg),
-                    QStringLiteral("--password-fd"));
+            const QByteArray &bytes = nextValue(raw);
+            const QString value = decodeArgument(bytes, i);
+            setOnce(s.passwordFd, s.passwordFdGiven, value, QStringLiteral("--password-fd"));
         } else if (arg.startsWith(fdLong)) {
             setOnce(s.passwordFd, s.passwordFdGiven, arg.mid(fdLong.size()),
                     QStringLiteral("--password-fd"));
@@ -115,7 +128,8 @@ void refuseExtraOperands(const Scan &s, qsizetype allowed)
 {
     // operands[0] is the command.
     if (s.operands.size() > allowed + 1) {
-        usageError(QStringLiteral("unexpected argument '%1'").arg(s.operands[allowed + 1]));
+        usageError(QStringLiteral("unexpected argument '%1'")
+                       .arg(QFile::decodeName(s.operands[allowed + 1])));
     }
 }
 
@@ -136,7 +150,7 @@ Options ParseOptions(const QList<QByteArray> &arguments)
     if (s.operands.isEmpty()) {
         usageError(QStringLiteral("no command given (decrypt, encrypt or check)"));
     }
-    const QString &command = s.operands.first();
+    const QString command = QString::fromUtf8(s.operands.first());
     if (command == QLatin1String("decrypt")) {
         options.command = Command::Decrypt;
     } else if (command == QLatin1String("encrypt")) {
@@ -151,7 +165,7 @@ Options ParseOptions(const QList<QByteArray> &arguments)
     if (s.operands.size() > 1) {
         options.input = s.operands[1];
     } else if (options.command == Command::Encrypt) {
-        options.input = QStringLiteral("-");
+        options.input = "-";
     } else {
         usageError(QStringLiteral("%1 needs a FILE").arg(command));
     }
@@ -211,7 +225,8 @@ QString UsageText()
         "  -o, --output PATH  The file to write. For decrypt, '-' is standard output\n"
         "                     (the default). The file is replaced only when everything\n"
         "                     has succeeded; a new decrypted file is readable by its\n"
-        "                     owner only.\n"
+        "                     owner only. A FIFO or a character device is written as\n"
+        "                     it is; a folder, a socket or a block device is refused.\n"
         "  --force            encrypt: write the document even if characters are lost.\n"
         "  --password-fd N    Read the password from the first line of file descriptor N\n"
         "                     (its line end, LF or CR LF, is not part of it) instead of\n"
@@ -222,8 +237,9 @@ QString UsageText()
         "  --                 Everything after it is a file name.\n"
         "\n"
         "An input of '-' is standard input; a file called '-' is named ./- instead.\n"
-        "The password is asked on the terminal without echo, twice for encrypt. It is\n"
-        "never taken from the command line. Passwords and texts are UTF-8.\n"
+        "The password is asked on the terminal without echo, twice for encrypt; an\n"
+        "empty one is used only when you answer yes. It is never taken from the\n"
+        "command line. Passwords and texts are UTF-8; file names are taken as bytes.\n"
         "\n"
         "Exit status: 0 success, 1 usage error, 2 file error (including input that is\n"
         "not UTF-8), 3 the text would not survive (see --force), 4 the key cannot be\n"

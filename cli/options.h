@@ -19,21 +19,22 @@ enum class Command
 struct Options
 {
     Command command = Command::Help;
-    QString input;       // decrypt/check: the file; encrypt: the text, "-" for stdin
-    QString output;      // -o; empty when not given; "-" is stdout (decrypt only)
+    QByteArray input;    // decrypt/check: the file; encrypt: the text, "-" for stdin
+    QByteArray output;   // -o; empty when not given; "-" is stdout (decrypt only)
     bool force = false;  // encrypt: write text that does not survive whole
     int passwordFd = -1; // --password-fd; -1 asks on the terminal
 };
 
 // "-" names standard input (as an input) or standard output (decrypt -o).
-inline bool IsStdStream(const QString &path)
+inline bool IsStdStream(const QByteArray &path)
 {
-    return path == QLatin1String("-");
+    return path == "-";
 }
 
-// Parses the arguments after the program name. Arguments are bytes in UTF-8;
-// one that is not is refused (exit 2), a malformed command line is a usage
-// error (exit 1). Both throw CliError.
+// Parses the arguments after the program name. File names are kept as the
+// bytes given, whatever they are; every other argument is UTF-8 text and one
+// that is not is refused (exit 2). A malformed command line is a usage error
+// (exit 1). Both throw CliError.
 Options ParseOptions(const QList<QByteArray> &arguments);
 
 // The text --help prints.

@@ -183,6 +183,19 @@ public:
                                           .arg(SystemErrorMessage(readError)));
     }
 
+    // Asks a question with echo on; true only for y or yes in any case.
+    bool confirm(const QString &question)
+    {
+        writeAll(m_fd, question.toUtf8());
+        SecureBuffer line;
+        if (readLine(m_fd, line, 16) != LineResult::Line) {
+            writeAll(m_fd, "\n");
+            return false;
+        }
+        const QByteArray answer = line.view().toByteArray().trimmed().toLower();
+        return answer == "y" || answer == "yes";
+    }
+
 private:
     int m_fd;
 };
@@ -242,6 +255,11 @@ QString ObtainPassword(int passwordFd, bool confirm)
     if (!same) {
         WipeString(password);
         throw CliError(ExitUsage, QStringLiteral("the passwords do not match"));
+    }
+    if (password.isEmpty() &&
+        !terminal.confirm(QStringLiteral("The password is empty. Use it? [y/N] "))) {
+        throw CliError(ExitUsage, QStringLiteral("the password is empty and was not used; no "
+                                                 "file was written"));
     }
     return password;
 }

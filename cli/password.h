@@ -23,7 +23,8 @@ QString AskPasswordOnTerminal(const QString &prompt);
 
 // The password for a command: from passwordFd when it is >= 0, else asked on
 // the terminal; with confirm, asked twice there and refused (exit 1) unless
-// both agree.
+// both agree, and an empty one refused (exit 1) unless the user answers yes
+// to using it.
 QString ObtainPassword(int passwordFd, bool confirm);
 
 } // namespace veskel::cli

@@ -5,15 +5,24 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <fcntl.h>
 #include <functional>
 #include <memory>
 #include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace veskel;
@@ -70,6 +79,28 @@ void verifyOneLineError(const Run &run, const QByteArray &message)
     QCOMPARE(run.out, QByteArray());
 }
 
+// Starts the program in the folder with no limit on core files and the
+// descriptor passwordFd as its descriptor 3.
+pid_t startWithCoreFiles(const QByteArray &folder, const QList<QByteArray> &args, int passwordFd)
+{
+    QList<char *> argv;
+    for (const QByteArray &arg : args) {
+        argv.append(const_cast<char *>(arg.constData()));
+    }
+    argv.append(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const rlimit unlimited = {RLIM_INFINITY, RLIM_INFINITY};
+        if (::chdir(folder.constData()) != 0 || ::setrlimit(RLIMIT_CORE, &unlimited) != 0 ||
+            (passwordFd == 3 ? ::fcntl(3, F_SETFD, 0) : ::dup2(passwordFd, 3)) < 0) {
+            ::_exit(126);
+        }
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
 } // namespace
 
 class TestCliEndToEnd : public QObject
@@ -93,6 +124,11 @@ private slots:
     void decryptReadsAsTheEditorDoes_data();
     void decryptReadsAsTheEditorDoes();
     void nonAsciiFileNames();
+    void fileNamesThatAreNotText();
+    void outputKinds_data();
+    void outputKinds();
+    void replacesTheFileALinkLeadsTo();
+    void noCoreFile();
     void passwordOnAnotherDescriptor();
     void noTerminal();
     void helpAndVersion();
@@ -109,13 +145,39 @@ private:
             input, env, modifier);
     }
     static Run runArgs(const QStringList &args, const QByteArray &input = {},
-                       const QStringList &env = {}, const std::function<void()> &modifier = {});
+                       const QStringList &env = {}, const std::function<void()> &modifier = {})
+    {
+        return runProgram(QStringLiteral(VESKEL_CLI_PATH), args, input, env, modifier);
+    }
+    // Runs the shell script in the test's folder with "$0" set to veskel-cli:
+    // for arguments that are not text.
+    Run runScript(const QString &script, const QByteArray &input = {}) const
+    {
+        return runProgram(QStringLiteral("/bin/sh"),
+                          {QStringLiteral("-c"), QStringLiteral("cd \"$1\" && ") + script,
+                           QStringLiteral(VESKEL_CLI_PATH), dir()},
+                          input);
+    }
+    static Run runProgram(const QString &program, const QStringList &args,
+                          const QByteArray &input = {}, const QStringList &env = {},
+                          const std::function<void()> &modifier = {});
+    QStringList entries() const
+    {
+        return QDir(dir()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System);
+    }
+
+    // Starts the program, waits until /proc/PID/syscall begins with blockedIn,
+    // sends SIGSEGV and tells whether the kernel wrote a core file.
+    void crashWhileBlocked(const QList<QByteArray> &args, const QByteArray &blockedIn,
+                           int passwordFd, bool *dumped) const;
+    bool anyCoreFile() const { return !entries().filter(QRegularExpression("^core")).isEmpty(); }
 
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
-Run TestCliEndToEnd::runArgs(const QStringList &args, const QByteArray &input,
-                             const QStringList &env, const std::function<void()> &modifier)
+Run TestCliEndToEnd::runProgram(const QString &program, const QStringList &args,
+                                const QByteArray &input, const QStringList &env,
+                                const std::function<void()> &modifier)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -126,7 +188,7 @@ Run TestCliEndToEnd::runArgs(const QStringList &args, const QByteArray &input,
     if (modifier) {
         process.setChildProcessModifier(modifier);
     }
-    process.start(QStringLiteral(VESKEL_CLI_PATH), args);
+    process.start(program, args);
     if (!process.waitForStarted()) {
         return {};
     }
@@ -205,10 +267,14 @@ void TestCliEndToEnd::passwords()
     // The password alone on stdin, the text in a file.
     Run r = run(QStringLiteral("encrypt %D/p.txt -o %D/p.vsk --password-fd 0"), passwordLine);
     QCOMPARE(r.code, 0);
+    // An empty password is used as given, with a warning when a document is made.
+    QCOMPARE(r.err, password.isEmpty() ? QByteArray("veskel-cli: warning: the password is empty\n")
+                                       : QByteArray());
     QCOMPARE(readAll(path(QStringLiteral("p.vsk"))),
              documentFor(password, QStringLiteral("the text")));
     r = run(QStringLiteral("decrypt %D/p.vsk --password-fd 0"), passwordLine);
     QCOMPARE(r.code, 0);
+    QCOMPARE(r.err, QByteArray());
     QCOMPARE(r.out, QByteArray("the text"));
 }
 
@@ -478,6 +544,203 @@ void TestCliEndToEnd::noTerminal()
     QCOMPARE(r.code, 1);
     verifyOneLineError(r, "no terminal");
     QVERIFY(!QFile::exists(path(QStringLiteral("t.vsk"))));
+}
+
+void TestCliEndToEnd::fileNamesThatAreNotText()
+{
+    // Byte 0xFF is never UTF-8; such names are still file names.
+    const QByteArray text = QFile::encodeName(dir()) + "/in\xFF.txt";
+    const int fd = ::open(text.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::write(fd, "text", 4), ssize_t(4));
+    ::close(fd);
+    const auto name = [](const char *stem) {
+        return QStringLiteral("\"$(printf '%1')\"").arg(stem);
+    };
+    Run r = runScript(QStringLiteral("exec \"$0\" encrypt %1 -o %2 --password-fd 0")
+                          .arg(name("in\\377.txt"), name("doc\\377.vsk")),
+                      "pw\n");
+    QCOMPARE(r.err, QByteArray());
+    QCOMPARE(r.code, 0);
+    r = runScript(QStringLiteral("exec \"$0\" decrypt %1 -o %2 --password-fd 0")
+                      .arg(name("doc\\377.vsk"), name("out\\377.txt")),
+                  "pw\n");
+    QCOMPARE(r.code, 0);
+    QFile out;
+    const int outFd = ::open((QFile::encodeName(dir()) + "/out\xFF.txt").constData(), O_RDONLY);
+    QVERIFY(outFd >= 0 && out.open(outFd, QIODevice::ReadOnly, QFile::AutoCloseHandle));
+    QCOMPARE(out.readAll(), QByteArray("text"));
+    r = runScript(QStringLiteral("exec \"$0\" check %1").arg(name("doc\\377.vsk")));
+    QCOMPARE(r.code, 0);
+    QVERIFY2(r.out.contains(": OK"), r.out.constData());
+}
+
+void TestCliEndToEnd::outputKinds_data()
+{
+    QTest::addColumn<bool>("encrypt");
+    QTest::addColumn<QString>("target"); // made in the test's folder unless a path
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message"); // %D: the test's folder
+    for (const bool encrypt : {false, true}) {
+        const char *command = encrypt ? "encrypt" : "decrypt";
+        QTest::addRow("%s into a FIFO", command) << encrypt << "fifo" << 0 << QString();
+        QTest::addRow("%s into /dev/stdout, a pipe", command)
+            << encrypt << "/dev/stdout" << 0 << QString();
+        QTest::addRow("%s onto a folder", command)
+            << encrypt << "folder" << 2
+            << QStringLiteral("Cannot create file \"%D/folder\". Is a directory");
+        QTest::addRow("%s onto a socket", command)
+            << encrypt << "socket" << 2
+            << QStringLiteral("Cannot create file \"%D/socket\". It is a socket;");
+    }
+}
+
+void TestCliEndToEnd::outputKinds()
+{
+    QFETCH(bool, encrypt);
+    QFETCH(QString, target);
+    QFETCH(int, code);
+    QFETCH(QString, message);
+    writeAll(path(QStringLiteral("in.txt")), "text");
+    const QByteArray document = documentFor(QStringLiteral("pw"), QStringLiteral("text"));
+    writeAll(path(QStringLiteral("doc.vsk")), document);
+    const QString output = target.startsWith(u'/') ? target : path(target);
+    const QByteArray outputName = QFile::encodeName(output);
+    int reader = -1;
+    int socketFd = -1;
+    const auto closeAll = qScopeGuard([&] {
+        ::close(reader);
+        ::close(socketFd);
+    });
+    if (target == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(outputName.constData(), 0600), 0);
+        reader = ::open(outputName.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        // Room for a whole document, so the writer never waits for the reader.
+        QVERIFY(reader >= 0 && ::fcntl(reader, F_SETPIPE_SZ, 1 << 20) >= document.size());
+    } else if (target == QLatin1String("folder")) {
+        QVERIFY(QDir(dir()).mkdir(target));
+    } else if (target == QLatin1String("socket")) {
+        socketFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        QVERIFY(outputName.size() < qsizetype(sizeof address.sun_path));
+        std::copy(outputName.begin(), outputName.end(), address.sun_path);
+        QCOMPARE(::bind(socketFd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    }
+    struct stat before = {};
+    QCOMPARE(::stat(outputName.constData(), &before), 0);
+    const QStringList entriesBefore = entries();
+
+    const Run r = runArgs({encrypt ? QStringLiteral("encrypt") : QStringLiteral("decrypt"),
+                           path(encrypt ? QStringLiteral("in.txt") : QStringLiteral("doc.vsk")),
+                           QStringLiteral("-o"), output, QStringLiteral("--password-fd"),
+                           QStringLiteral("0")},
+                          "pw\n");
+    QCOMPARE(r.code, code);
+    if (code == 0) {
+        QCOMPARE(r.err, QByteArray());
+        QByteArray received = r.out;
+        char chunk[65536];
+        for (ssize_t n = 0; reader >= 0 && (n = ::read(reader, chunk, sizeof chunk)) > 0;) {
+            received.append(chunk, n);
+        }
+        QCOMPARE(received, encrypt ? document : QByteArray("text"));
+    } else {
+        verifyOneLineError(r, message.replace(QStringLiteral("%D"), dir()).toUtf8());
+    }
+    // The same file is still there, of the same kind; nothing was added.
+    struct stat after = {};
+    QCOMPARE(::stat(outputName.constData(), &after), 0);
+    QCOMPARE(after.st_ino, before.st_ino);
+    QCOMPARE(after.st_mode, before.st_mode);
+    QCOMPARE(entries(), entriesBefore);
+}
+
+void TestCliEndToEnd::replacesTheFileALinkLeadsTo()
+{
+    writeAll(path(QStringLiteral("doc.vsk")),
+             documentFor(QStringLiteral("pw"), QStringLiteral("new")));
+    const QString file = path(QStringLiteral("out.txt"));
+    writeAll(file, "old");
+    QCOMPARE(::chmod(QFile::encodeName(file).constData(), 0640), 0);
+    QVERIFY(QFile::link(file, path(QStringLiteral("link"))));
+    QVERIFY(QFile::link(path(QStringLiteral("nowhere")), path(QStringLiteral("dangling"))));
+    const QStringList before = entries();
+
+    Run r = run(QStringLiteral("decrypt %D/doc.vsk -o %D/link --password-fd 0"), "pw\n");
+    QCOMPARE(r.code, 0);
+    QVERIFY(QFileInfo(path(QStringLiteral("link"))).isSymLink());
+    QCOMPARE(readAll(file), QByteArray("new"));
+    struct stat info = {};
+    QCOMPARE(::stat(QFile::encodeName(file).constData(), &info), 0);
+    QCOMPARE(info.st_mode & 0777, mode_t(0640)); // kept
+    // A link to nothing is neither replaced nor followed.
+    r = run(QStringLiteral("decrypt %D/doc.vsk -o %D/dangling --password-fd 0"), "pw\n");
+    QCOMPARE(r.code, 2);
+    verifyOneLineError(r, "It is a symbolic link to a file that does not exist");
+    QCOMPARE(entries(), before);
+}
+
+void TestCliEndToEnd::crashWhileBlocked(const QList<QByteArray> &args, const QByteArray &blockedIn,
+                                        int passwordFd, bool *dumped) const
+{
+    const pid_t pid = startWithCoreFiles(QFile::encodeName(dir()), args, passwordFd);
+    QVERIFY(pid > 0);
+    int status = 0;
+    bool reaped = false;
+    const auto reap = qScopeGuard([&] {
+        if (!reaped) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+        }
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(
+        readAll(QStringLiteral("/proc/%1/syscall").arg(pid)).startsWith(blockedIn), 20000);
+    QCOMPARE(::kill(pid, SIGSEGV), 0);
+    QCOMPARE(::waitpid(pid, &status, 0), pid);
+    reaped = true;
+    QVERIFY(WIFSIGNALED(status));
+    QCOMPARE(WTERMSIG(status), SIGSEGV);
+    *dumped = WCOREDUMP(status);
+}
+
+void TestCliEndToEnd::noCoreFile()
+{
+    if (::geteuid() != 0) {
+        QSKIP("only root may watch a process that is not dumpable");
+    }
+    writeAll(path(QStringLiteral("x.vsk")),
+             documentFor(QStringLiteral("pw"), QStringLiteral("secret")));
+    int fds[2];
+    QCOMPARE(::pipe2(fds, O_CLOEXEC), 0); // nobody writes the password
+    const auto closePipe = qScopeGuard([&] {
+        ::close(fds[0]);
+        ::close(fds[1]);
+    });
+
+    // A control that keeps no secrets shows whether this machine writes cores.
+    bool dumped = false;
+    crashWhileBlocked({"/bin/sleep", "600"}, QByteArray::number(SYS_clock_nanosleep) + ' ', fds[0],
+                      &dumped);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    if (!dumped) {
+        QSKIP("this machine writes no core files at all");
+    }
+    QVERIFY(anyCoreFile());
+    for (const QString &core : entries().filter(QRegularExpression("^core"))) {
+        QVERIFY(QFile::remove(path(core)));
+    }
+
+    // veskel-cli waiting for the password on descriptor 3, the document read.
+    crashWhileBlocked({VESKEL_CLI_PATH, "decrypt", "x.vsk", "--password-fd", "3"},
+                      QByteArray::number(SYS_read) + " 0x3 ", fds[0], &dumped);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    QVERIFY(!dumped);
+    QVERIFY(!anyCoreFile());
 }
 
 void TestCliEndToEnd::helpAndVersion()

@@ -103,11 +103,22 @@ void TestCliTerminal::promptsWithoutEcho_data()
     QTest::addColumn<bool>("encrypt");
     QTest::addColumn<QStringList>("answers");
     QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message"); // on stderr when refused
     QTest::newRow("encrypt asks twice")
-        << true << QStringList{QStringLiteral("s3cret"), QStringLiteral("s3cret")} << 0;
+        << true << QStringList{QStringLiteral("s3cret"), QStringLiteral("s3cret")} << 0
+        << QString();
     QTest::newRow("encrypt, answers differ")
-        << true << QStringList{QStringLiteral("s3cret"), QStringLiteral("s3cre7")} << 1;
-    QTest::newRow("decrypt asks once") << false << QStringList{QStringLiteral("s3cret")} << 0;
+        << true << QStringList{QStringLiteral("s3cret"), QStringLiteral("s3cre7")} << 1
+        << QStringLiteral("passwords do not match");
+    QTest::newRow("decrypt asks once")
+        << false << QStringList{QStringLiteral("s3cret")} << 0 << QString();
+    // An empty password is used only when the user says so.
+    const QString refused = QStringLiteral("the password is empty and was not used");
+    QTest::newRow("empty, y") << true << QStringList{{}, {}, QStringLiteral("y")} << 0 << QString();
+    QTest::newRow("empty, YES") << true << QStringList{{}, {}, QStringLiteral("YES")} << 0
+                                << QString();
+    QTest::newRow("empty, n") << true << QStringList{{}, {}, QStringLiteral("n")} << 1 << refused;
+    QTest::newRow("empty, Enter") << true << QStringList{{}, {}, {}} << 1 << refused;
 }
 
 void TestCliTerminal::promptsWithoutEcho()
@@ -115,10 +126,11 @@ void TestCliTerminal::promptsWithoutEcho()
     QFETCH(bool, encrypt);
     QFETCH(QStringList, answers);
     QFETCH(int, code);
+    QFETCH(QString, message);
     const QString doc = m_dir.filePath(QStringLiteral("t.vsk"));
     QFile::remove(doc);
     TCryptoAPI crypto(win::CALG_RC4);
-    QVERIFY(crypto.SetPassword(u"s3cret"));
+    QVERIFY(crypto.SetPassword(answers.first()));
     const QString armour = crypto.Encrypt(u"the text");
     if (!encrypt) {
         SaveDocumentFile(doc, armour);
@@ -129,10 +141,11 @@ void TestCliTerminal::promptsWithoutEcho()
     QVERIFY(m_process.waitForBytesWritten());
     m_process.closeWriteChannel();
 
-    const QList<QByteArray> prompts = {"Password: ", "Repeat password: "};
+    const QList<QByteArray> prompts = {
+        "Password: ", "Repeat password: ", "The password is empty. Use it? [y/N] "};
     for (qsizetype i = 0; i < answers.size(); ++i) {
         QVERIFY2(waitFor(prompts[i]), m_transcript.constData());
-        QVERIFY(!echoOn());
+        QCOMPARE(echoOn(), i == 2); // the yes or no is shown
         const QByteArray answer = answers[i].toUtf8() + '\n';
         QCOMPARE(::write(m_master, answer.constData(), answer.size()), ssize_t(answer.size()));
     }
@@ -149,7 +162,7 @@ void TestCliTerminal::promptsWithoutEcho()
                  QString(armour).remove(u'\r').remove(u'\n'));
     } else if (encrypt) {
         QVERIFY(!QFile::exists(doc));
-        QVERIFY(m_process.readAllStandardError().contains("passwords do not match"));
+        QVERIFY(m_process.readAllStandardError().contains(message.toUtf8()));
     } else {
         QCOMPARE(m_process.readAllStandardOutput(), QByteArray("the text"));
     }

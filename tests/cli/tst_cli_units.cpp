@@ -95,8 +95,8 @@ void TestCliUnits::parse()
     QFETCH(QStringList, args);
     const Options options = ParseOptions(bytesOf(args));
     QTEST(options.command, "command");
-    QTEST(options.input, "input");
-    QTEST(options.output, "output");
+    QTEST(QString::fromUtf8(options.input), "input");
+    QTEST(QString::fromUtf8(options.output), "output");
     QTEST(options.force, "force");
     QTEST(options.passwordFd, "fd");
 }
@@ -114,8 +114,13 @@ void TestCliUnits::parseRefuses_data()
     QTest::newRow("-o twice") << L{"encrypt", "-o", "a", "-o", "b"} << 1 << "more than once";
     QTest::newRow("empty output") << L{"encrypt", "-o", ""} << 1 << "output file name is empty";
     QTest::newRow("empty file") << L{"check", ""} << 1 << "file name is empty";
-    QTest::newRow("argument not UTF-8")
-        << L{"decrypt", "a\xff"} << 2 << "argument 2 is not valid UTF-8";
+    // File names are bytes; the other arguments are text.
+    QTest::newRow("command not UTF-8") << L{"de\xff"
+                                            "crypt",
+                                            "f"}
+                                       << 2 << "argument 1 is not valid";
+    QTest::newRow("option not UTF-8")
+        << L{"decrypt", "f", "--password-fd", "\xff"} << 2 << "argument 4 is not valid UTF-8";
 }
 
 void TestCliUnits::parseRefuses()
@@ -244,7 +249,7 @@ void TestCliUnits::inputLimit()
         QVERIFY(out.open(QIODevice::WriteOnly) && out.write(data) == size);
     }
     SecureBuffer buffer;
-    const bool complete = ReadWholeInput(path, 3000000, buffer);
+    const bool complete = ReadWholeInput(QFile::encodeName(path), 3000000, buffer);
     if (writer.joinable()) {
         writer.join();
     }
