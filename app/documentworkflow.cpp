@@ -47,39 +47,67 @@ bool DocumentWorkflow::IsUnchangedSinceFile()
     return same;
 }
 
-void DocumentWorkflow::SaveDocument(const QString &path)
+void DocumentWorkflow::stampFile()
+{
+    m_stampPath = m_host.DocumentPath();
+    m_stamp = StampFile(m_stampPath);
+}
+
+bool DocumentWorkflow::mayOverwrite(const QString &path)
+{
+    if (path != m_stampPath || !FileChangedSince(path, m_stamp)) {
+        return true;
+    }
+    return m_host.ConfirmOverwriteChanged(path);
+}
+
+SaveOutcome DocumentWorkflow::SaveDocument(const QString &path)
 {
     m_host.SetFileName(path);
     if (m_host.ShowPasswordDialog() != mrOk) {
-        return;
+        return SaveOutcome::Cancelled;
     }
     TCryptoAPI cipher(win::CALG_RC4);
     if (!cipher.SetPassword(m_host.PasswordText())) {
         m_host.ShowMessage(QStringLiteral("Key cannot be set!"));
-        return;
+        return SaveOutcome::Refused;
     }
     QString text = m_host.Editor().Text();
     const qsizetype lost = CountUnstorableCharacters(text);
     if (lost > 0 && !m_host.ConfirmLossySave(lost)) {
         WipeString(text);
-        return;
+        return SaveOutcome::Refused;
     }
     const QString armour = cipher.Encrypt(text);
     WipeString(text);
     if (armour.isEmpty()) {
         m_host.ShowMessage(
             QStringLiteral("The document could not be encrypted. The file was not changed."));
-        return;
+        return SaveOutcome::Refused;
+    }
+    if (!mayOverwrite(m_host.DocumentPath())) {
+        return SaveOutcome::Refused;
     }
     SaveDocumentFile(m_host.DocumentPath(), armour);
     markUnchanged();
+    stampFile();
+    return SaveOutcome::Saved;
 }
 
 void DocumentWorkflow::OpenDocument(const QString &path)
 {
+    const QString previousPath = m_host.DocumentPath();
     m_host.SetFileName(path);
-    m_host.Editor().Lines().LoadFile(path);
+    try {
+        m_host.Editor().Lines().LoadFile(path);
+    } catch (...) {
+        // Nothing of the failed file stays: a close must not write the
+        // text over a path that was never loaded.
+        m_host.SetFileName(previousPath);
+        throw;
+    }
     markUnchanged(); // the editor holds the file as it is
+    stampFile();
     if (m_host.ShowPasswordDialog() != mrOk) {
         return;
     }
@@ -108,11 +136,12 @@ void DocumentWorkflow::DecryptEditorText(const QString &password)
     markUnchanged();
 }
 
-void DocumentWorkflow::FormClose()
+bool DocumentWorkflow::FormClose()
 {
-    if (!m_host.DocumentPath().isEmpty() && !IsUnchangedSinceFile()) {
-        SaveDocument(m_host.DocumentPath());
+    if (m_host.DocumentPath().isEmpty() || IsUnchangedSinceFile()) {
+        return true;
     }
+    return SaveDocument(m_host.DocumentPath()) != SaveOutcome::Refused;
 }
 
 void DocumentWorkflow::NewDocument()

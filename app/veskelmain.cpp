@@ -314,7 +314,8 @@ void TForm1::activateOnce()
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
-    if (RunGuarded(this, [this] { FormClose(); })) {
+    bool mayClose = false;
+    if (RunGuarded(this, [this, &mayClose] { mayClose = FormClose(); }) && mayClose) {
         event->accept();
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     } else {
@@ -344,9 +345,9 @@ void TForm1::FormActivate()
     }
 }
 
-void TForm1::FormClose()
+bool TForm1::FormClose()
 {
-    m_workflow.FormClose();
+    return m_workflow.FormClose();
 }
 
 void TForm1::New1Click()
@@ -413,6 +414,13 @@ bool TForm1::ConfirmLossySave(qsizetype lost)
     return AskYesNo(this, QStringLiteral("This document cannot be stored whole: %1 characters "
                                          "would be lost or changed. Save anyway?")
                               .arg(lost));
+}
+
+bool TForm1::ConfirmOverwriteChanged(const QString &path)
+{
+    return AskYesNo(this, QStringLiteral("The file \"%1\" has been changed by another program "
+                                         "since it was opened. Overwrite it?")
+                              .arg(path));
 }
 
 } // namespace veskel

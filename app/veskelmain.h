@@ -85,13 +85,14 @@ public:
     std::function<bool(QFileDialog *dialog, QString &path)> RunFileDialog;
 
     void SetFileName(const QString &path) override;
-    void SaveDocument(const QString &path) { m_workflow.SaveDocument(path); }
+    SaveOutcome SaveDocument(const QString &path) { return m_workflow.SaveDocument(path); }
     void OpenDocument(const QString &path) { m_workflow.OpenDocument(path); }
 
     // Event handlers.
     void FormCreate();
     void FormActivate();
-    void FormClose();
+    // False when the window must stay open.
+    bool FormClose();
     void New1Click();
     void Open1Click();
     void SaveAs1Click();
@@ -133,6 +134,7 @@ private:
     QString PasswordText() const override;
     void ShowMessage(const QString &text) override;
     bool ConfirmLossySave(qsizetype lost) override;
+    bool ConfirmOverwriteChanged(const QString &path) override;
 
     void createChildren();
     void createMenu();

@@ -56,6 +56,7 @@ public:
     QString PasswordText() const override { return kPassword; }
     void ShowMessage(const QString &) override {}
     bool ConfirmLossySave(qsizetype) override { return false; }
+    bool ConfirmOverwriteChanged(const QString &) override { return false; }
 };
 
 void BM_DecryptAndShow(benchmark::State &state)

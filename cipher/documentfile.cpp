@@ -3,6 +3,7 @@
 #include "cipher/blockcodec.h"
 #include "platform/codepage.h"
 #include "platform/exceptions.h"
+#include "platform/filekind.h"
 
 #include <QSaveFile>
 
@@ -55,6 +56,11 @@ void WriteDocumentLines(QIODevice &device, const QStringList &lines)
 void SaveDocumentFile(const QString &path, const QString &armour)
 {
     const QStringList lines = SplitArmourLines(armour);
+    // A rename over a pipe or a device would put a regular file in its place.
+    const QString notRegular = NotRegularFileReason(path);
+    if (!notRegular.isEmpty()) {
+        throw EFCreateError(path, notRegular);
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         throw EFCreateError(path, file.errorString());

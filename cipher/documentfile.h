@@ -24,7 +24,8 @@ void WriteDocumentLines(QIODevice &device, const QStringList &lines);
 // in the same folder is written, flushed and renamed over the target, so a
 // failure leaves any old file as it was and no temporary file behind.
 // Throws EFCreateError ("Cannot create file ...") when the file cannot be
-// created and EWriteError ("Stream write error") when writing fails.
+// created or the path names something other than a regular file (symlinks
+// followed), and EWriteError ("Stream write error") when writing fails.
 void SaveDocumentFile(const QString &path, const QString &armour);
 
 // Where a file's bytes first depart from the document layout.

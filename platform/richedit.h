@@ -154,6 +154,10 @@ private:
     void pastePicture(QTextCursor &cursor, const QImage &image);
     bool acceptsData(const QMimeData &data, CLIPFORMAT format, bool drop = false) const;
     DWORD dropEffect(const QDropEvent &event) const;
+    // Whether the drag began in this window (only such a drag may move).
+    bool dragStartedHere(const QDropEvent &event) const;
+    // Sets the action a drag over the window is answered with.
+    void chooseDropAction(QDropEvent &event) const;
     void scheduleFlush();
     void ensureLayout();
     void rebuildLineIndex();

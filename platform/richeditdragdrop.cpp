@@ -26,10 +26,21 @@ Qt::DropAction toDropAction(DWORD effect)
 
 } // namespace
 
+bool RichEditWindow::dragStartedHere(const QDropEvent &event) const
+{
+    const QObject *source = event.source();
+    return source != nullptr && (source == this || source == viewport());
+}
+
 DWORD RichEditWindow::dropEffect(const QDropEvent &event) const
 {
     DWORD allowed = DROPEFFECT_NONE;
-    const Qt::DropActions actions = event.possibleActions();
+    Qt::DropActions actions = event.possibleActions();
+    if (!dragStartedHere(event)) {
+        // Data from elsewhere is only ever copied or linked: a source told
+        // "moved" deletes its original.
+        actions &= ~Qt::MoveAction;
+    }
     if (actions.testFlag(Qt::CopyAction)) {
         allowed |= DROPEFFECT_COPY;
     }
@@ -63,30 +74,43 @@ DWORD RichEditWindow::dropEffect(const QDropEvent &event) const
     return effect & allowed;
 }
 
+void RichEditWindow::chooseDropAction(QDropEvent &event) const
+{
+    if (!event.isAccepted()) {
+        return;
+    }
+    if (m_oleCallback != nullptr) {
+        const DWORD effect = dropEffect(event);
+        event.setDropAction(toDropAction(effect));
+        event.setAccepted(effect != DROPEFFECT_NONE);
+    } else if (event.dropAction() == Qt::MoveAction && !dragStartedHere(event)) {
+        const bool copy = event.possibleActions().testFlag(Qt::CopyAction);
+        event.setDropAction(copy ? Qt::CopyAction : Qt::IgnoreAction);
+        event.setAccepted(copy);
+    }
+}
+
 void RichEditWindow::dragEnterEvent(QDragEnterEvent *event)
 {
     QTextEdit::dragEnterEvent(event);
-    if (m_oleCallback != nullptr && event->isAccepted()) {
-        const DWORD effect = dropEffect(*event);
-        event->setDropAction(toDropAction(effect));
-        event->setAccepted(effect != DROPEFFECT_NONE);
-    }
+    chooseDropAction(*event);
 }
 
 void RichEditWindow::dragMoveEvent(QDragMoveEvent *event)
 {
     QTextEdit::dragMoveEvent(event);
-    if (m_oleCallback != nullptr && event->isAccepted()) {
-        const DWORD effect = dropEffect(*event);
-        event->setDropAction(toDropAction(effect));
-        event->setAccepted(effect != DROPEFFECT_NONE);
-    }
+    chooseDropAction(*event);
 }
 
 void RichEditWindow::dropEvent(QDropEvent *event)
 {
     if (m_oleCallback == nullptr) {
-        QTextEdit::dropEvent(event);
+        chooseDropAction(*event);
+        if (event->isAccepted()) {
+            const Qt::DropAction action = event->dropAction();
+            QTextEdit::dropEvent(event);
+            event->setDropAction(action);
+        }
         return;
     }
     const DWORD effect = dropEffect(*event);

@@ -5,7 +5,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 using namespace veskel;
 using test::Window;
@@ -112,25 +115,49 @@ private slots:
         w.form1.FileName.clear();
     }
 
-    // The path and caption change first; the load then fails before any
-    // password is asked, and the editor keeps its text.
-    void openMissingFile()
+    // A failed open leaves the window as it was: text, path and caption.
+    // Closing afterwards neither asks nor writes over the file that failed.
+    void failedOpenLeavesWindowAsItWas_data()
     {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("missing file") << "missing";
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("named pipe") << "fifo";
+    }
+    void failedOpenLeavesWindowAsItWas()
+    {
+        QFETCH(QString, kind);
+        const QString doc = file("current.vsk");
+        saveText(doc, "current text", "pw");
+        const QByteArray saved = readAll(doc);
+        const QString path = file("failing-" + kind);
+        if (kind == "folder") {
+            QVERIFY(QDir(m_dir.path()).mkpath(path));
+        } else if (kind == "fifo") {
+            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        }
         Window w;
         w.show();
-        w.form1.memo1->setText("before");
-        const QString path = file("missing.vsk");
+        w.saveAsPath = doc;
+        w.password("pw");
+        w.form1.Open1->trigger();
         w.saveAsPath = path;
         w.message();
         w.form1.Open1->trigger();
-        QCOMPARE(w.passwordPrompts, 0);
+        QCOMPARE(w.passwordPrompts, 1);
         QCOMPARE(w.messages.size(), 1);
         QVERIFY(w.messages[0].startsWith(QString("Cannot open file \"%1\". ").arg(path)));
         QVERIFY(w.messages[0].endsWith('.'));
         QCOMPARE(w.icons[0], QMessageBox::Critical);
-        QCOMPARE(w.form1.windowTitle(), "Veskel - " + path);
-        QCOMPARE(w.form1.memo1->Text(), "before");
-        w.form1.FileName.clear();
+        QCOMPARE(w.form1.FileName, doc);
+        QCOMPARE(w.form1.windowTitle(), "Veskel - " + doc);
+        QCOMPARE(w.form1.memo1->Text(), "current text");
+        QVERIFY(w.form1.close());
+        QCOMPARE(w.passwordPrompts, 1);
+        QCOMPARE(readAll(doc), saved);
+        const QFileInfo after(path);
+        QCOMPARE(after.exists(), kind != "missing");
+        QVERIFY(!after.isFile());
     }
 
     void cancelledSaveWritesNothing()
@@ -270,6 +297,105 @@ private slots:
         QVERIFY(w.messages[0].contains(QString::number(205000 - 99999)));
         QCOMPARE(readAll(path), before);
         w.form1.FileName.clear();
+    }
+
+    // No to the lossy-save question during a close keeps the window open
+    // with its text; Cancel at the password dialog still closes unwritten.
+    void refusedSaveKeepsWindowOpen()
+    {
+        const QString path = file("curly.vsk");
+        saveText(path, "old", "pw");
+        const QByteArray before = readAll(path);
+        const QString edited = QString::fromUtf16(u"it\u2019s mine");
+        Window w;
+        w.show();
+        w.saveAsPath = path;
+        w.password("pw");
+        w.form1.Open1->trigger();
+        w.form1.memo1->setText(edited);
+        w.password("pw");
+        w.message(false);
+        QVERIFY(!w.form1.close());
+        QVERIFY(w.form1.isVisible());
+        QCOMPARE(w.form1.memo1->Text(), edited);
+        QCOMPARE(readAll(path), before);
+        w.password("pw", false);
+        QVERIFY(w.form1.close());
+        QCOMPARE(readAll(path), before);
+    }
+
+    // A save never puts a regular file in place of a pipe or a folder; the
+    // window stays open when the close meets one.
+    void nonRegularTargetIsRefused_data()
+    {
+        QTest::addColumn<bool>("fifo");
+        QTest::newRow("named pipe") << true;
+        QTest::newRow("folder") << false;
+    }
+    void nonRegularTargetIsRefused()
+    {
+        QFETCH(bool, fifo);
+        const QString path = file(fifo ? "pipe.vsk" : "folder.vsk");
+        if (fifo) {
+            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else {
+            QVERIFY(QDir(m_dir.path()).mkpath(path));
+        }
+        Window w;
+        w.show();
+        w.form1.memo1->setText("secret");
+        w.saveAsPath = path;
+        w.password("pw");
+        w.message();
+        w.form1.SaveAs1->trigger();
+        const QString reason =
+            QString("It is %1, not a regular file.").arg(fifo ? "a named pipe" : "a folder");
+        QCOMPARE(w.messages,
+                 QStringList{QString("Cannot create file \"%1\". %2").arg(path, reason)});
+        w.password("pw");
+        w.message();
+        QVERIFY(!w.form1.close());
+        QCOMPARE(w.messages.size(), 2);
+        QFileInfo after(path);
+        QVERIFY(fifo ? !after.isFile() && after.exists() : after.isDir());
+        w.password("pw", false);
+        QVERIFY(w.form1.close());
+    }
+
+    // A file another program wrote since the window opened it is only
+    // overwritten when the user says so; No keeps the window open.
+    void changedFileIsOverwrittenOnlyWhenAgreed_data()
+    {
+        QTest::addColumn<bool>("agree");
+        QTest::newRow("no") << false;
+        QTest::newRow("yes") << true;
+    }
+    void changedFileIsOverwrittenOnlyWhenAgreed()
+    {
+        QFETCH(bool, agree);
+        const QString path = file("shared.vsk");
+        saveText(path, "first", "pw");
+        Window w;
+        w.show();
+        w.saveAsPath = path;
+        w.password("pw");
+        w.form1.Open1->trigger();
+        w.form1.memo1->setText("mine");
+        saveText(path, "theirs", "pw"); // another instance saved meanwhile
+        w.password("pw");
+        w.message(agree);
+        QCOMPARE(w.form1.close(), agree);
+        QCOMPARE(w.messages,
+                 QStringList{QString("The file \"%1\" has been changed by another program since "
+                                     "it was opened. Overwrite it?")
+                                 .arg(path)});
+        QCOMPARE(w.icons[0], QMessageBox::Warning);
+        QCOMPARE(openedText(path, "pw"), agree ? "mine" : "theirs");
+        if (!agree) {
+            QCOMPARE(w.form1.memo1->Text(), "mine");
+            w.password("pw", false);
+            QVERIFY(w.form1.close());
+        }
     }
 
     void keyCannotBeSet()

@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <csignal>
+
 using veskel::test::XSession;
 
 namespace {
@@ -55,6 +57,7 @@ public:
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         m_process.setProcessEnvironment(x.environment(dir.filePath("runtime")));
         m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+        m_process.setWorkingDirectory(dir.path());
         m_process.start(executable, arguments);
         m_process.waitForStarted(10000);
     }
@@ -74,6 +77,7 @@ public:
         return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -2;
     }
     bool running() const { return m_process.state() == QProcess::Running; }
+    void signal(int number) const { ::kill(pid_t(m_process.processId()), number); }
 
 private:
     QProcess m_process;
@@ -308,35 +312,74 @@ private slots:
         const QString box = m_x->waitForWindow("^" + title + "$");
         QVERIFY(!box.isEmpty());
         m_x->key(box, "Return");
-        QVERIFY(!m_x->waitForWindow(titlePattern(missing)).isEmpty());
+        // The failed open left the window as it was: no path.
+        QVERIFY(!m_x->waitForWindow(titlePattern(QString())).isEmpty());
         QVERIFY(m_x->waitForWindow("^Set Password$", 1500).isEmpty());
         QVERIFY(program.running());
     }
 
-    // A close whose save fails shows the error and the program keeps running.
+    // A close whose save fails (the document's folder was removed) shows the
+    // error and the program keeps running with the text.
     void unwritablePathKeepsRunning()
     {
         QTemporaryDir dir;
-        const QString path = dir.filePath("no/such/folder/x.vsk");
+        QVERIFY(QDir(dir.path()).mkpath("gone"));
+        const QString path = dir.filePath("gone/x.vsk");
+        QVERIFY(writeDocument(path, "text"));
         Program program(*m_x, dir, {path});
-        QString box = m_x->waitForWindow("^veskel$");
-        QVERIFY(!box.isEmpty());
-        m_x->key(box, "Return"); // the open failed
-        const QString main = m_x->waitForWindow(titlePattern(path));
-        QVERIFY(!main.isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow("^veskel$", 10).isEmpty(), 5000);
-        m_x->type(main, "text");
-        m_x->key(main, "alt+f x");
-        const QString prompt = m_x->waitForWindow("^Set Password$");
+        QString prompt = m_x->waitForWindow("^Set Password$");
         QVERIFY(!prompt.isEmpty());
         m_x->type(prompt, "pw");
         m_x->key(prompt, "Return");
-        box = m_x->waitForWindow("^veskel$");
+        const QString main = m_x->waitForWindow(titlePattern(path));
+        QVERIFY(!main.isEmpty());
+        QVERIFY(QDir(dir.filePath("gone")).removeRecursively());
+        m_x->type(main, "more ");
+        m_x->key(main, "alt+f x");
+        prompt = m_x->waitForWindow("^Set Password$");
+        QVERIFY(!prompt.isEmpty());
+        m_x->type(prompt, "pw");
+        m_x->key(prompt, "Return");
+        const QString box = m_x->waitForWindow("^veskel$");
         QVERIFY(!box.isEmpty());
         m_x->key(box, "Return");
         QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow("^veskel$", 10).isEmpty(), 5000);
         QCOMPARE(program.waitForExit(1000), -1); // still running
         QVERIFY(!m_x->waitForWindow(titlePattern(path), 1000).isEmpty());
+    }
+
+    // A crash while a document is open writes no core file, although the
+    // user allowed them; the same crash of a shell in that folder does.
+    void crashWritesNoCore_data()
+    {
+        QTest::addColumn<bool>("veskel");
+        QTest::newRow("control: a shell") << false;
+        QTest::newRow("veskel") << true;
+    }
+    void crashWritesNoCore()
+    {
+        QFETCH(bool, veskel);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("note.vsk");
+        QVERIFY(writeDocument(path, "a private note"));
+        const QString script = veskel ? "ulimit -c unlimited; exec \"$0\" \"$1\""
+                                      : "ulimit -c unlimited; kill -SEGV $$";
+        Program program(*m_x, dir, {"-c", script, kProgram, path}, "/bin/sh");
+        if (veskel) {
+            const QString prompt = m_x->waitForWindow("^Set Password$");
+            QVERIFY(!prompt.isEmpty());
+            m_x->type(prompt, "pw");
+            m_x->key(prompt, "Return");
+            QVERIFY(!m_x->waitForWindow(titlePattern(path)).isEmpty());
+            program.signal(SIGSEGV);
+        }
+        QCOMPARE(program.waitForExit(), -2); // ended by the signal
+        const QStringList cores = QDir(dir.path()).entryList({"core*"}, QDir::Files);
+        if (veskel) {
+            QVERIFY2(cores.isEmpty(), qPrintable(cores.join(' ')));
+        } else if (cores.isEmpty()) {
+            QSKIP("this system writes no core files, so the control shows none");
+        }
     }
 };
 

@@ -886,7 +886,10 @@ private slots:
         QTest::addColumn<int>("possible");
         QTest::addColumn<int>("action");
         const int all = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
-        QTest::newRow("none moves") << int(Qt::NoModifier) << all << int(Qt::MoveAction);
+        // Only a drag that began in the editing area may move: a source
+        // told "moved" would delete its original.
+        QTest::newRow("from elsewhere, none copies")
+            << int(Qt::NoModifier) << all << int(Qt::CopyAction);
         QTest::newRow("ctrl copies") << int(Qt::ControlModifier) << all << int(Qt::CopyAction);
         QTest::newRow("ctrl+shift links")
             << int(Qt::ControlModifier | Qt::ShiftModifier) << all << int(Qt::LinkAction);
