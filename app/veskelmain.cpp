@@ -7,6 +7,7 @@
 #include "editor/richeditor.h"
 #include "platform/formscale.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -133,6 +134,8 @@ void TForm1::createChildren()
     for (QLineEdit *box : {Edit4, Edit1, Edit3, edtGoTo}) {
         box->setMaxLength(32767 * 1024); // as long as the toolkit allows
     }
+    Label2->setBuddy(Edit4);
+    Label1->setBuddy(Edit1);
 
     // From the top: the editing area, then the bars upwards from the status
     // bar, so that the one visible bar sits right above it.
@@ -156,6 +159,32 @@ void TForm1::createChildren()
     StatusBar1->addWidget(StatusPanel0);
     StatusBar1->addWidget(StatusPanel1, 1);
     setStatusBar(StatusBar1);
+    nameForAssistiveTechnology();
+}
+
+void TForm1::nameForAssistiveTechnology()
+{
+    const auto name = [](QWidget *widget, const QString &text, const QString &description) {
+        widget->setAccessibleName(text);
+        widget->setAccessibleDescription(description);
+    };
+    name(memo1, tr("Document text"), tr("The text of the document"));
+    name(memo1->InnerWindow(), memo1->accessibleName(), memo1->accessibleDescription());
+    name(Edit3, tr("Find text"), tr("The text Find looks for"));
+    name(Edit4, tr("Search token"), tr("The text Search & Replace replaces"));
+    name(Edit1, tr("Replace with"), tr("The text that replaces each search token"));
+    name(edtGoTo, tr("Line number"), tr("The line Go To Line moves the caret to"));
+    name(pnlFind, tr("Find bar"), {});
+    name(pnlSearchReplace, tr("Search and replace bar"), {});
+    name(pnlGoto, tr("Go to line bar"), {});
+    name(StatusBar1, tr("Status bar"), {});
+    name(menuBar(), tr("Menu bar"), {});
+    // The button the menu bar shows when its menus do not fit.
+    for (QAbstractButton *button : menuBar()->findChildren<QAbstractButton *>()) {
+        name(button, tr("More menus"), {});
+    }
+    name(StatusPanel0, tr("Caret position"), tr("Column and line of the caret"));
+    name(StatusPanel1, tr("Status"), {});
 }
 
 void TForm1::connectGuarded(QAction *action, void (TForm1::*handler)())

@@ -137,6 +137,8 @@ private:
     bool ConfirmOverwriteChanged(const QString &path) override;
 
     void createChildren();
+    // Names and descriptions a screen reader reads for each control.
+    void nameForAssistiveTechnology();
     void createMenu();
     void createFileDialogs();
     void setTabOrder();

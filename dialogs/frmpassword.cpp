@@ -68,6 +68,8 @@ TForm2::TForm2(QWidget *mainWindow)
     Edit1->setStyleSheet(
         QStringLiteral("lineedit-password-character: 42; lineedit-password-mask-delay: 0"));
     Edit1->setEchoMode(QLineEdit::Password);
+    Edit1->setAccessibleName(tr("Password"));
+    Edit1->setAccessibleDescription(tr("The document's password"));
     Edit1->setMaxLength(std::numeric_limits<int>::max());
 
     Button1 = new QPushButton(QStringLiteral("&OK"), this);
