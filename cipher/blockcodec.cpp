@@ -1,6 +1,7 @@
 #include "blockcodec.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace veskel {
 
@@ -30,12 +31,12 @@ int ArmourSymbolValue(char16_t c)
 
 void TextToBlock(QStringView text, TBlock &block)
 {
-    block.fill(0);
     const auto count = std::min(static_cast<std::size_t>(text.size()), BlockTextCapacity);
-    const QChar *units = text.data();
+    const auto *units = reinterpret_cast<const char16_t *>(text.data());
     for (std::size_t i = 0; i < count; ++i) {
-        block[i] = static_cast<std::uint8_t>(units[i].unicode() & 0xFF);
+        block[i] = static_cast<std::uint8_t>(units[i] & 0xFF);
     }
+    std::fill(block.begin() + static_cast<std::ptrdiff_t>(count), block.end(), 0);
 }
 
 QString BlockToText(const TBlock &block)
@@ -46,16 +47,24 @@ QString BlockToText(const TBlock &block)
 
 QString EncodeArmour(const TBlock &block)
 {
-    QString armour(ArmourLength, Qt::Uninitialized);
-    QChar *out = armour.data();
-    for (std::size_t i = 0; i < BlockSize;) {
-        for (int k = 0; k < ArmourBytesPerLine; ++k, ++i) {
-            const std::uint8_t b = block[i];
-            *out++ = QChar(ArmourAlphabet[b & 0x3F]);
-            *out++ = QChar(ArmourAlphabet[b >> 6]);
+    // Each byte's two symbols, looked up at once.
+    static constexpr auto kPairs = [] {
+        std::array<std::array<char16_t, 2>, 256> pairs{};
+        for (std::size_t b = 0; b < pairs.size(); ++b) {
+            pairs[b] = {ArmourAlphabet[b & 0x3F], ArmourAlphabet[b >> 6]};
         }
-        *out++ = QChar(u'\r');
-        *out++ = QChar(u'\n');
+        return pairs;
+    }();
+    QString armour(ArmourLength, Qt::Uninitialized);
+    auto *out = reinterpret_cast<char16_t *>(armour.data());
+    const std::uint8_t *in = block.data();
+    for (std::size_t line = 0; line < BlockSize / ArmourBytesPerLine; ++line) {
+        for (int k = 0; k < ArmourBytesPerLine; ++k) {
+            std::memcpy(out, kPairs[*in++].data(), 2 * sizeof(char16_t));
+            out += 2;
+        }
+        *out++ = u'\r';
+        *out++ = u'\n';
     }
     return armour;
 }

@@ -7,9 +7,11 @@
 
 #include <array>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <unordered_map>
 
 namespace win {
@@ -20,8 +22,8 @@ constexpr std::size_t kMd5Size = 16;
 constexpr std::size_t kMaxRc4KeyBytes = 16;
 constexpr std::size_t kSaltBytes40 = 11;
 
-// A provider context: its own library context with the two providers, and the
-// algorithms fetched from them once.
+// The library context with the two providers, and the algorithms fetched
+// from them once. Provider handles share it.
 struct Provider
 {
     OSSL_LIB_CTX *lib = nullptr;
@@ -180,7 +182,7 @@ BOOL succeed()
     return TRUE;
 }
 
-std::shared_ptr<Provider> openProvider()
+std::shared_ptr<Provider> loadProvider()
 {
     auto provider = std::make_shared<Provider>();
     provider->lib = OSSL_LIB_CTX_new();
@@ -198,6 +200,31 @@ std::shared_ptr<Provider> openProvider()
         return nullptr;
     }
     return provider;
+}
+
+// Loading the providers costs more than hashing and encrypting a whole
+// document, so one library context serves every provider handle of the
+// process. It is loaded anew when the folder the providers are loaded from
+// (OPENSSL_MODULES) changed since; a failed load is not remembered.
+std::shared_ptr<Provider> openProvider()
+{
+    // Kept to the end of the process and never destroyed: the library's own
+    // clean-up at exit may run before static destructors would.
+    static auto *const loaded = new std::shared_ptr<Provider>();
+    static auto *const loadedFrom = new std::string();
+    static std::mutex mutex;
+    const char *modules = std::getenv("OPENSSL_MODULES");
+    const std::string from = modules != nullptr ? modules : "";
+    const std::lock_guard lock(mutex);
+    if (*loaded == nullptr || *loadedFrom != from) {
+        std::shared_ptr<Provider> provider = loadProvider();
+        if (provider == nullptr) {
+            return nullptr;
+        }
+        *loaded = std::move(provider);
+        *loadedFrom = from;
+    }
+    return *loaded;
 }
 
 BOOL addKey(Registry &registry, std::unique_ptr<KeyObject> object, HCRYPTKEY *key)
