@@ -118,6 +118,7 @@ int TForm2::ShowModal()
 
     if (!m_shownBefore) {
         placeOverMainWindow();
+        m_awaitingFrame = windowHandle() == nullptr || windowHandle()->frameMargins().isNull();
     } else {
         move(m_closedAt);
     }
@@ -132,6 +133,7 @@ int TForm2::ShowModal()
     const int result = exec();
 
     m_shownBefore = true;
+    m_awaitingFrame = false;
     m_closedAt = pos();
     focus = focusWidget();
     m_focusOnClose = (focus == Edit1 || focus == Button1 || focus == Button2) ? focus : Edit1;
@@ -162,6 +164,23 @@ void TForm2::reject()
     // The close button, Alt+F4, the system menu and the application quitting
     // all end here; Esc does not (see keyPressEvent).
     done(mrCancel);
+}
+
+bool TForm2::event(QEvent *event)
+{
+    const bool handled = QDialog::event(event);
+    if (m_awaitingFrame && isVisible() && windowHandle() != nullptr) {
+        const QEvent::Type type = event->type();
+        if ((type == QEvent::Move || type == QEvent::Resize || type == QEvent::Paint ||
+             type == QEvent::WindowActivate) &&
+            !windowHandle()->frameMargins().isNull()) {
+            // The window manager has framed the dialog: now its own frame,
+            // not the main window's, decides where it is centred.
+            m_awaitingFrame = false;
+            placeOverMainWindow();
+        }
+    }
+    return handled;
 }
 
 void TForm2::keyPressEvent(QKeyEvent *event)
@@ -235,8 +254,9 @@ void TForm2::placeOverMainWindow()
     // window's frame stands in for it.
     create();
     QMargins frame = windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
+    const bool framed = !frame.isNull();
     const QWidget *main = m_mainWindow ? m_mainWindow->window() : nullptr;
-    if (frame.isNull() && main != nullptr && main->windowHandle() != nullptr) {
+    if (!framed && main != nullptr && main->windowHandle() != nullptr) {
         frame = main->windowHandle()->frameMargins();
     }
     const int outerWidth = width() + frame.left() + frame.right();
@@ -252,6 +272,13 @@ void TForm2::placeOverMainWindow()
     if (desktop != nullptr) {
         left = std::max(left, available.left());
         top = std::max(top, available.top());
+    }
+    if (!framed) {
+        // A window without its frame yet is placed by its client area, and
+        // the window manager then puts the frame around it (X11): place the
+        // client where it will sit inside the frame.
+        left += frame.left();
+        top += frame.top();
     }
     move(left, top);
 }

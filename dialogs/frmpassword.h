@@ -40,6 +40,7 @@ public:
     void reject() override;
 
 protected:
+    bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -49,6 +50,7 @@ private:
 
     QPointer<QWidget> m_mainWindow;
     bool m_shownBefore = false;
+    bool m_awaitingFrame = false;     // placed before its frame was known
     QPoint m_closedAt;                // frame position when the dialog last closed
     QPointer<QWidget> m_focusOnClose; // control that had the focus then
 };

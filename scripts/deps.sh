@@ -6,7 +6,7 @@ VESKEL_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libssl-dev libbenchmark-dev fonts-dejavu-core
-    xvfb xauth xdotool
+    xvfb xauth xdotool openbox x11-utils
 )
 
 veskel_install_deps() {

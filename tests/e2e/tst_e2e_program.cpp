@@ -101,7 +101,7 @@ private slots:
     void init()
     {
         m_x = std::make_unique<XSession>();
-        QVERIFY2(m_x->ready(), "Xvfb did not start");
+        QVERIFY2(m_x->ready(), "Xvfb or openbox did not start");
     }
     void cleanup() { m_x.reset(); }
 
@@ -346,6 +346,32 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow("^veskel$", 10).isEmpty(), 5000);
         QCOMPARE(program.waitForExit(1000), -1); // still running
         QVERIFY(!m_x->waitForWindow(titlePattern(path), 1000).isEmpty());
+    }
+
+    // The password dialog's first showing: its frame is centred over the main
+    // window's frame, under a window manager that adds the frames.
+    void passwordDialogCentredOverMainWindow()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("note.vsk");
+        QVERIFY(writeDocument(path, "text"));
+        Program program(*m_x, dir, {path});
+        const QString prompt = m_x->waitForWindow("^Set Password$");
+        QVERIFY(!prompt.isEmpty());
+        const QString main = m_x->waitForWindow(titlePattern(path));
+        QVERIFY(!main.isEmpty());
+        const QRect over = m_x->frameOf(main);
+        QVERIFY(over.isValid());
+        QRect outer;
+        const auto offCentre = [&] {
+            outer = m_x->frameOf(prompt);
+            const QPoint centred(over.x() + (over.width() - outer.width()) / 2,
+                                 over.y() + (over.height() - outer.height()) / 2);
+            return outer.topLeft() - QPoint(std::max(centred.x(), 0), std::max(centred.y(), 0));
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(offCentre(), QPoint(0, 0), 5000);
+        QVERIFY2(outer.height() > 100, "the dialog has no title bar");
+        m_x->key(prompt, "Escape");
     }
 
     // A crash while a document is open writes no core file, although the

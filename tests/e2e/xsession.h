@@ -1,11 +1,13 @@
-// A private X server for one test, and the few xdotool commands that drive
-// the real program's windows in it.
+// A private X server for one test with a window manager (openbox), so that
+// frames, placement, focus and activation behave as on a desktop, and the few
+// xdotool commands that drive the real program's windows in it.
 #pragma once
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRect>
 #include <QTest>
 #include <QThread>
 
@@ -43,6 +45,19 @@ public:
         // Ready once a client can talk to it.
         while (timer.elapsed() < 10000 && m_server.state() == QProcess::Running) {
             if (QFile::exists(m_socket) && !xdotool({"getmouselocation"}).isEmpty()) {
+                break;
+            }
+            QThread::msleep(20);
+        }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), m_display);
+        m_manager.setProcessEnvironment(env);
+        m_manager.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_manager.setStandardOutputFile(QProcess::nullDevice());
+        m_manager.start(QStringLiteral("openbox"), {"--sm-disable"});
+        // Ready once the manager has announced itself on the root window.
+        while (timer.elapsed() < 20000 && m_manager.state() != QProcess::NotRunning) {
+            if (run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id")) {
                 m_ready = true;
                 break;
             }
@@ -51,6 +66,8 @@ public:
     }
     ~XSession()
     {
+        m_manager.terminate();
+        m_manager.waitForFinished(5000);
         m_server.terminate();
         m_server.waitForFinished(5000);
     }
@@ -71,15 +88,46 @@ public:
         return env;
     }
 
-    QString xdotool(const QStringList &arguments) const
+    QString xdotool(const QStringList &arguments) const { return run("xdotool", arguments); }
+
+    // An X client's standard output, run against this server.
+    QString run(const QString &program, const QStringList &arguments) const
     {
         QProcess tool;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DISPLAY"), m_display);
         tool.setProcessEnvironment(env);
-        tool.start(QStringLiteral("xdotool"), arguments);
+        tool.start(program, arguments);
         tool.waitForFinished(10000);
         return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
+    }
+
+    // The outer rectangle of a top-level window: its frame, as the window
+    // manager drew it around the client.
+    QRect frameOf(const QString &id) const
+    {
+        const QString extents = run("xprop", {"-id", id, "_NET_FRAME_EXTENTS"});
+        const QString info = run("xwininfo", {"-id", id});
+        const auto number = [&info](const char *label) {
+            const qsizetype at = info.indexOf(QLatin1String(label));
+            return at < 0 ? -1
+                          : info.mid(at + qsizetype(qstrlen(label)))
+                                .section(u'\n', 0, 0)
+                                .trimmed()
+                                .toInt();
+        };
+        QList<int> margins; // left, right, top, bottom
+        const QString values = extents.section(u'=', 1).trimmed();
+        for (const QString &value : values.split(u',', Qt::SkipEmptyParts)) {
+            margins << value.trimmed().toInt();
+        }
+        if (margins.size() != 4) {
+            return {};
+        }
+        return QRect(number("Absolute upper-left X:") - margins[0],
+                     number("Absolute upper-left Y:") - margins[2],
+                     number("Width:") + margins[0] + margins[1],
+                     number("Height:") + margins[2] + margins[3]);
     }
 
     // The first visible window whose name matches the pattern, waiting up to
@@ -115,6 +163,7 @@ public:
 
 private:
     QProcess m_server;
+    QProcess m_manager;
     QString m_display;
     QString m_socket;
     bool m_ready = false;
