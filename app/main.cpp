@@ -3,6 +3,7 @@
 #include "app/veskelmain.h"
 #include "dialogs/frmpassword.h"
 #include "platform/coredump.h"
+#include "platform/memory.h"
 #include "platform/process.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@
 int main(int argc, char **argv)
 {
     veskel::DisableCoreDumps(); // the text and the password never reach a core file
+    veskel::WipeFreedMemory();
     QApplication app(argc, argv); // takes the toolkit's own options out of argv
     win::InitCommandLine(argc, argv);
 

@@ -1,10 +1,12 @@
 // veskel-cli: decrypts, encrypts and checks document files from the shell.
 #include "cli/commands.h"
 #include "platform/coredump.h"
+#include "platform/memory.h"
 
 int main(int argc, char **argv)
 {
     veskel::DisableCoreDumps(); // the text and the password never reach a core file
+    veskel::WipeFreedMemory();
     QList<QByteArray> arguments;
     for (int i = 1; i < argc; ++i) {
         arguments.append(QByteArray(argv[i]));

@@ -4,6 +4,7 @@
 #include "editor/objectstorage.h"
 #include "platform/codepage.h"
 #include "platform/exceptions.h"
+#include "platform/memory.h"
 #include "platform/richeditlib.h"
 
 #include <QBuffer>
@@ -153,7 +154,8 @@ void TRichEditor::SetTextMode(RichEditWindow *window)
     if ((!memo && (mode & TM_RICHTEXT) != 0) || (memo && (mode & TM_PLAINTEXT) != 0)) {
         return;
     }
-    const QString text = Text();
+    QString text = Text();
+    const WipedOnExit wipeText(text);
     window->setWindowText(u"");
     UINT newMode = mode;
     if (memo) {
@@ -183,6 +185,7 @@ void TRichEditor::RecreateWnd()
     }
     // The content survives as RTF.
     QByteArray rtf;
+    const WipedOnExit wipeRtf(rtf);
     EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&rtf), 0, &collectStream};
     m_window->streamOut(SF_RTF, stream);
     if (stream.dwError != 0) {
@@ -191,7 +194,9 @@ void TRichEditor::RecreateWnd()
     const bool focused = m_window->hasFocus();
     DestroyWnd();
     CreateWnd();
-    StreamTextIn(QString::fromLatin1(rtf));
+    QString content = QString::fromLatin1(rtf);
+    const WipedOnExit wipeContent(content);
+    StreamTextIn(content);
     if (focused) {
         m_window->setFocus();
     }
@@ -237,12 +242,16 @@ QString TRichEditor::Text()
     const auto copied = static_cast<qsizetype>(window->getTextEx(request, buffer.data()));
     std::copy(buffer.begin(), buffer.begin() + std::min(copied, length),
               reinterpret_cast<char16_t *>(text.data()));
+    SecureZeroMemory(buffer.data(), buffer.size() * sizeof(WCHAR));
     return text;
 }
 
 void TRichEditor::setText(const QString &value)
 {
-    if (Text() == value) {
+    QString current = Text();
+    const bool same = current == value;
+    WipeString(current);
+    if (same) {
         return;
     }
     if (m_settingText) {
@@ -253,7 +262,9 @@ void TRichEditor::setText(const QString &value)
     m_settingText = true;
     try {
         const qsizetype nul = value.indexOf(QChar(u'\0'));
-        StreamTextIn(nul < 0 ? value : value.left(nul));
+        QString head = nul < 0 ? QString() : value.left(nul);
+        const WipedOnExit wipeHead(head);
+        StreamTextIn(nul < 0 ? value : head);
         m_valueNull = false;
     } catch (...) {
         m_settingText = false;
@@ -270,6 +281,7 @@ void TRichEditor::StreamTextIn(const QString &text)
         return;
     }
     QByteArray bytes;
+    const WipedOnExit wipeBytes(bytes);
     TEncoding encoding = TEncoding::Utf16LE;
     if (text.startsWith(QLatin1String("{\\rtf"))) {
         bytes = EncodeAnsi(text);
@@ -468,8 +480,10 @@ QString TRichEditor::TextRange(CHARRANGE range)
     std::vector<WCHAR> buffer(static_cast<std::size_t>(size));
     TEXTRANGEW request{range, buffer.data()};
     const auto copied = static_cast<qsizetype>(InnerWindow()->getTextRange(request));
-    return QString(reinterpret_cast<const QChar *>(buffer.data()),
-                   std::min<qsizetype>(copied, size - 1));
+    QString text(reinterpret_cast<const QChar *>(buffer.data()),
+                 std::min<qsizetype>(copied, size - 1));
+    SecureZeroMemory(buffer.data(), buffer.size() * sizeof(WCHAR));
+    return text;
 }
 
 void TRichEditor::LinkNotify(const ENLINK &link)

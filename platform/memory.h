@@ -20,4 +20,31 @@ namespace veskel {
 void WipeString(QString &text);
 void WipeBytes(QByteArray &bytes);
 
+// Wipes a string or bytes when the scope ends, however it ends.
+template<typename Text>
+class WipedOnExit
+{
+public:
+    explicit WipedOnExit(Text &text)
+        : m_text(text)
+    {}
+    ~WipedOnExit() { wipe(m_text); }
+    WipedOnExit(const WipedOnExit &) = delete;
+    WipedOnExit &operator=(const WipedOnExit &) = delete;
+
+private:
+    static void wipe(QString &text) { WipeString(text); }
+    static void wipe(QByteArray &bytes) { WipeBytes(bytes); }
+    Text &m_text;
+};
+
+// From now on every heap block is overwritten with zeros as it is freed, and
+// so is the old block of a reallocation that moves. Text the program does not
+// own (the toolkit's document storage, its layouts and undo steps, conversions
+// in libraries) thus does not stay readable in freed memory. Called first
+// thing in main(), before other threads start. False where the allocator
+// cannot be hooked: builds with a sanitizer, which bring their own allocator,
+// or a C library other than glibc.
+bool WipeFreedMemory();
+
 } // namespace veskel

@@ -2,6 +2,7 @@
 
 #include "codepage.h"
 #include "links.h"
+#include "memory.h"
 #include "rtfreader.h"
 #include "rtfwriter.h"
 
@@ -107,8 +108,12 @@ RichEditWindow::RichEditWindow(DWORD style, QWidget *parent)
         // The margin at the left where a click selects lines.
         setViewportMargins(8, 0, 0, 0);
     }
-    connect(document(), &QTextDocument::contentsChange, this,
-            [this](int, int, int) { m_linesValid = false; });
+    connect(document(), &QTextDocument::contentsChange, this, [this](int, int, int) {
+        m_linesValid = false;
+        // The cached paragraph is a copy of old text: it goes at once.
+        veskel::WipeString(m_cachedText);
+        m_cachedBlock = -1;
+    });
     connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
             [this](const QSizeF &) { m_linesValid = false; });
     connect(this, &QTextEdit::textChanged, this, [this] {
@@ -198,12 +203,15 @@ void RichEditWindow::replaceAll(const QString &plainText)
 
 void RichEditWindow::insertPlainText(QTextCursor &cursor, const QString &text)
 {
-    cursor.insertText(normalizeBreaks(text));
+    QString normalized = normalizeBreaks(text);
+    const veskel::WipedOnExit wipeNormalized(normalized);
+    cursor.insertText(normalized);
 }
 
 QString RichEditWindow::contentText(bool crlf, int from, int to) const
 {
-    const QString raw = document()->toRawText();
+    QString raw = document()->toRawText();
+    const veskel::WipedOnExit wipeRaw(raw);
     from = std::clamp(from, 0, static_cast<int>(raw.size()));
     to = std::clamp(to, from, static_cast<int>(raw.size()));
     const QChar *in = raw.constData();
@@ -312,12 +320,14 @@ LRESULT RichEditWindow::streamOut(UINT format, EDITSTREAM &stream)
     }
     const UINT kind = format & 0xFF;
     QByteArray data;
+    const veskel::WipedOnExit wipeData(data);
+    QString text;
+    const veskel::WipedOnExit wipeText(text);
     if ((kind & SF_RTF) != 0) {
         data = WriteRtf(*document(), from, to);
-    } else if ((kind & SF_UNICODE) != 0) {
-        data = encodeUtf16le(contentText(true, from, to));
     } else {
-        data = EncodeAnsi(contentText(true, from, to));
+        text = contentText(true, from, to);
+        data = (kind & SF_UNICODE) != 0 ? encodeUtf16le(text) : EncodeAnsi(text);
     }
     qsizetype offset = 0;
     while (offset < data.size()) {
@@ -362,7 +372,8 @@ LRESULT RichEditWindow::getTextEx(const GETTEXTEX &request, LPWSTR buffer)
     if (buffer == nullptr || request.cb == 0) {
         return 0;
     }
-    const QString text = contentText((request.flags & GT_USECRLF) != 0, 0, contentLength());
+    QString text = contentText((request.flags & GT_USECRLF) != 0, 0, contentLength());
+    const veskel::WipedOnExit wipeText(text);
     if (request.codepage == CP_UTF16LE) {
         const qsizetype room = request.cb / 2;
         if (room == 0) {
@@ -373,7 +384,8 @@ LRESULT RichEditWindow::getTextEx(const GETTEXTEX &request, LPWSTR buffer)
         buffer[count] = 0;
         return static_cast<LRESULT>(count);
     }
-    const QByteArray bytes = EncodeAnsi(text);
+    QByteArray bytes = EncodeAnsi(text);
+    const veskel::WipedOnExit wipeBytes(bytes);
     const qsizetype count = std::min<qsizetype>(bytes.size(), request.cb - 1);
     auto *out = reinterpret_cast<char *>(buffer);
     std::memcpy(out, bytes.constData(), static_cast<std::size_t>(count));
@@ -383,8 +395,11 @@ LRESULT RichEditWindow::getTextEx(const GETTEXTEX &request, LPWSTR buffer)
 
 BOOL RichEditWindow::setWindowText(LPCWSTR text)
 {
-    const QString value = text == nullptr ? QString() : QString::fromUtf16(text);
-    replaceAll(normalizeBreaks(value));
+    QString value = text == nullptr ? QString() : QString::fromUtf16(text);
+    const veskel::WipedOnExit wipeValue(value);
+    QString normalized = normalizeBreaks(value);
+    const veskel::WipedOnExit wipeNormalized(normalized);
+    replaceAll(normalized);
     return TRUE;
 }
 
@@ -440,7 +455,8 @@ LRESULT RichEditWindow::getTextRange(TEXTRANGEW &range)
     const int length = contentLength();
     const int from = std::clamp(range.chrg.cpMin, 0, length);
     const int to = range.chrg.cpMax < 0 ? length : std::clamp(range.chrg.cpMax, from, length);
-    const QString text = contentText(false, from, to);
+    QString text = contentText(false, from, to);
+    const veskel::WipedOnExit wipeText(text);
     std::memcpy(range.lpstrText, text.constData(),
                 static_cast<std::size_t>(text.size()) * sizeof(WCHAR));
     range.lpstrText[text.size()] = 0;
@@ -584,6 +600,7 @@ LRESULT RichEditWindow::getLine(LONG line, LPWSTR buffer)
     const QTextBlock block = blockOfLine(line, &inBlock);
     const auto [start, length] = lineSpan(block, inBlock);
     QString text = blockText(block).mid(start, length);
+    const veskel::WipedOnExit wipeText(text);
     text.replace(QChar::LineSeparator, QChar(u'\v'));
     const bool lastOfBlock = line + 1 == m_lineCount || blockOfLine(line + 1, &inBlock) != block;
     if (lastOfBlock && block.next().isValid()) {
@@ -668,9 +685,10 @@ LRESULT RichEditWindow::findText(WPARAM flags, const FINDTEXTW &find)
     if (crossesBlocks) {
         // A text with line breaks: search the content with each break as one
         // character, so that indexes are positions.
-        const QString content = contentText(false, 0, length)
-                                    .replace(u'\r', QChar::ParagraphSeparator)
-                                    .replace(u'\v', QChar::LineSeparator);
+        QString content = contentText(false, 0, length)
+                              .replace(u'\r', QChar::ParagraphSeparator)
+                              .replace(u'\v', QChar::LineSeparator);
+        const veskel::WipedOnExit wipeContent(content);
         const Qt::CaseSensitivity cs =
             (flags & FR_MATCHCASE) != 0 ? Qt::CaseSensitive : Qt::CaseInsensitive;
         qsizetype at = forward ? content.indexOf(normalized, from, cs)
