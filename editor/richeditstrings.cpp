@@ -3,11 +3,17 @@
 #include "editor/richeditor.h"
 #include "platform/codepage.h"
 #include "platform/exceptions.h"
+#include "platform/memory.h"
 
+#include <QBuffer>
 #include <QFile>
 
 #include <array>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace veskel {
 
@@ -63,6 +69,117 @@ qint64 readConverted(StreamContext &context, char *buffer, qint64 size)
     return count;
 }
 
+QString systemReason(int error)
+{
+    return SystemErrorMessage(error) + u'.';
+}
+
+QString tooLargeReason()
+{
+    return QStringLiteral("The file is larger than %1 MB, the most the editor opens.")
+        .arg(TRichEditStrings::MaxFileBytes / (1024 * 1024));
+}
+
+// Why a file of this type is not opened; empty for a regular file.
+QString notRegularReason(mode_t mode)
+{
+    const char *kind = nullptr;
+    switch (mode & S_IFMT) {
+    case S_IFREG:
+        return {};
+    case S_IFIFO:
+        kind = "a named pipe";
+        break;
+    case S_IFCHR:
+        kind = "a character device";
+        break;
+    case S_IFBLK:
+        kind = "a block device";
+        break;
+    case S_IFSOCK:
+        kind = "a socket";
+        break;
+    case S_IFDIR:
+        kind = "a folder";
+        break;
+    default:
+        kind = "of an unknown type";
+        break;
+    }
+    return QStringLiteral("It is not a regular file (%1).").arg(QLatin1String(kind));
+}
+
+// The whole content of the regular file at path (symbolic links followed).
+// Anything else is refused before a byte is read: a named pipe, a device, a
+// socket, a folder, or a file over MaxFileBytes. Throws EFOpenError, or
+// EReadError when reading fails.
+QByteArray readRegularFile(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    int fd = -1;
+    do {
+        // Without O_NONBLOCK, opening a named pipe waits for a writer.
+        fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        const int error = errno;
+        // A socket cannot be opened at all (ENXIO): say what it is.
+        struct stat info = {};
+        if (error == ENXIO && ::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
+            throw EFOpenError(path, notRegularReason(info.st_mode));
+        }
+        throw EFOpenError(path, systemReason(error));
+    }
+    // The type of what was opened, not of what the path names now.
+    struct stat info = {};
+    QString refusal;
+    if (::fstat(fd, &info) != 0) {
+        refusal = systemReason(errno);
+    } else {
+        refusal = notRegularReason(info.st_mode);
+        if (refusal.isEmpty() && info.st_size > TRichEditStrings::MaxFileBytes) {
+            refusal = tooLargeReason();
+        }
+    }
+    QFile file;
+    if (refusal.isEmpty() &&
+        !file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        refusal = file.errorString() + u'.';
+    }
+    if (!refusal.isEmpty()) {
+        ::close(fd);
+        throw EFOpenError(path, refusal);
+    }
+    // Read to the end: the size may have changed since fstat, and some files
+    // report none.
+    QByteArray bytes(info.st_size + 1, Qt::Uninitialized);
+    qint64 size = 0;
+    for (;;) {
+        if (size == bytes.size()) {
+            if (size > TRichEditStrings::MaxFileBytes) {
+                WipeBytes(bytes);
+                throw EFOpenError(path, tooLargeReason());
+            }
+            QByteArray larger(std::min<qint64>(2 * size, TRichEditStrings::MaxFileBytes + 1),
+                              Qt::Uninitialized);
+            std::memcpy(larger.data(), bytes.constData(), static_cast<std::size_t>(size));
+            WipeBytes(bytes);
+            bytes.swap(larger);
+        }
+        const qint64 read = file.read(bytes.data() + size, bytes.size() - size);
+        if (read < 0) {
+            WipeBytes(bytes);
+            throw EReadError();
+        }
+        if (read == 0) {
+            break;
+        }
+        size += read;
+    }
+    bytes.truncate(size);
+    return bytes;
+}
+
 } // namespace
 
 qint64 TConversion::ConvertReadStream(QIODevice &stream, char *buffer, qint64 size)
@@ -80,11 +197,17 @@ TRichEditStrings::TRichEditStrings(TRichEditor *editor)
 
 void TRichEditStrings::LoadFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw EFOpenError(path, file.errorString());
+    // Every failure of the file system comes before the window is touched.
+    QByteArray bytes = readRegularFile(path);
+    try {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+        StreamIn(buffer, std::nullopt);
+    } catch (...) {
+        WipeBytes(bytes);
+        throw;
     }
-    StreamIn(file, std::nullopt);
+    WipeBytes(bytes);
 }
 
 TEncoding TRichEditStrings::DetectEncoding(QIODevice &stream)

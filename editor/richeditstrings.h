@@ -54,10 +54,15 @@ class TRichEditStrings
 public:
     explicit TRichEditStrings(TRichEditor *editor);
 
-    // Replaces the content with the file's bytes. Throws EFOpenError when the
-    // file cannot be opened (the content is then unchanged) and
-    // EOutOfResources ("Failed to Load Stream") when the window takes neither
-    // attempt.
+    // The largest file LoadFile opens: the window shows it within a few
+    // seconds whatever it holds.
+    static constexpr qint64 MaxFileBytes = 4 * 1024 * 1024;
+
+    // Replaces the content with the file's bytes, read whole before the
+    // window takes them. Throws EFOpenError when the file cannot be opened, is
+    // no regular file or is larger than MaxFileBytes, EReadError when reading
+    // fails, and EOutOfResources ("Failed to Load Stream") when the window
+    // takes neither attempt; the content is then unchanged.
     void LoadFile(const QString &path);
     // Replaces the content with the stream's bytes from its current position.
     void StreamIn(QIODevice &stream, std::optional<TEncoding> encoding);

@@ -196,6 +196,15 @@ LONG RichEditWindow::contentLength() const
 void RichEditWindow::replaceAll(const QString &plainText)
 {
     flush();
+    // The window's cursor leaves the document while the text goes in. Left
+    // inside, it would be carried to the end of the new text and the view
+    // would follow it, laying out the whole document at once; without it the
+    // layout runs from the top in steps between events. Nobody hears of the
+    // cursor's absence.
+    {
+        const QSignalBlocker quiet(this);
+        setTextCursor(QTextCursor());
+    }
     document()->setPlainText(plainText);
     QTextCursor start(document());
     setTextCursor(start);
