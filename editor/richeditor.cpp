@@ -603,6 +603,10 @@ bool TRichEditor::eventFilter(QObject *watched, QEvent *event)
                                                                               : mbLeft;
             const QPoint at = mouse->position().toPoint();
             OnMouseDown(this, button, mouse->modifiers(), at.x(), at.y());
+        } else if (event->type() == QEvent::MouseMove && watched == m_window->viewport()) {
+            // The hot-track style as it is now, before the window draws the
+            // link under the mouse.
+            m_window->setHotTrackColor(StyleHot.TextColor);
         }
     }
     return QWidget::eventFilter(watched, event);

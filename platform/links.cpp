@@ -1,6 +1,7 @@
 #include "links.h"
 
 #include <QRegularExpression>
+#include <QTextBlock>
 
 namespace win {
 
@@ -105,10 +106,49 @@ void LinkHighlighter::setLinkColor(const QColor &color)
     rehighlight();
 }
 
+void LinkHighlighter::setHotColor(const QColor &color)
+{
+    if (color == m_hotColor) {
+        return;
+    }
+    m_hotColor = color;
+    if (!m_hot.isNull()) {
+        rehighlightBlock(m_hot.block());
+    }
+}
+
+void LinkHighlighter::setHotLink(int start)
+{
+    if (start < 0 ? m_hot.isNull() : !m_hot.isNull() && m_hot.position() == start) {
+        return;
+    }
+    const QTextBlock before = m_hot.isNull() ? QTextBlock() : m_hot.block();
+    m_hot = QTextCursor();
+    if (start >= 0 && document() != nullptr) {
+        m_hot = QTextCursor(document());
+        m_hot.setPosition(start);
+    }
+    if (before.isValid() && (m_hot.isNull() || before != m_hot.block())) {
+        rehighlightBlock(before);
+    }
+    if (!m_hot.isNull()) {
+        rehighlightBlock(m_hot.block());
+    }
+}
+
 void LinkHighlighter::highlightBlock(const QString &text)
 {
+    const int hot = !m_hot.isNull() && m_hotColor.isValid() && m_hot.block() == currentBlock()
+                        ? m_hot.position() - currentBlock().position()
+                        : -1;
     for (const TextSpan &link : FindLinks(text)) {
-        setFormat(link.start, link.length, m_format);
+        if (hot >= link.start && hot < link.start + link.length) {
+            QTextCharFormat format = m_format;
+            format.setForeground(m_hotColor);
+            setFormat(link.start, link.length, format);
+        } else {
+            setFormat(link.start, link.length, m_format);
+        }
     }
 }
 

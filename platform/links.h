@@ -4,6 +4,7 @@
 #include <QStringView>
 #include <QSyntaxHighlighter>
 #include <QTextCharFormat>
+#include <QTextCursor>
 
 #include <vector>
 
@@ -21,7 +22,8 @@ struct TextSpan
 // "www."; closing punctuation at the end is not part of the link.
 std::vector<TextSpan> FindLinks(QStringView text);
 
-// Shows links as links. The formats live in the layout only, like a syntax
+// Shows links as links, and the link under the mouse (the hot one) in the
+// hot-track colour. The formats live in the layout only, like a syntax
 // highlighter's: they are never stored in the document, never enter the undo
 // history and never count as an edit.
 class LinkHighlighter : public QSyntaxHighlighter
@@ -29,12 +31,19 @@ class LinkHighlighter : public QSyntaxHighlighter
 public:
     explicit LinkHighlighter(QTextDocument *document);
     void setLinkColor(const QColor &color);
+    // An invalid colour draws the hot link like the others.
+    void setHotColor(const QColor &color);
+    // The link starting at the position is hot; -1: none is. Only the
+    // paragraphs of the hot link before and of the new one are drawn again.
+    void setHotLink(int start);
 
 protected:
     void highlightBlock(const QString &text) override;
 
 private:
     QTextCharFormat m_format;
+    QColor m_hotColor;
+    QTextCursor m_hot; // at the hot link's start, following edits; null: none
 };
 
 } // namespace win

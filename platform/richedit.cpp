@@ -824,9 +824,18 @@ void RichEditWindow::autoUrlDetect(BOOL on)
 {
     if (on != FALSE && m_links == nullptr) {
         m_links = new LinkHighlighter(document());
+        m_links->setHotColor(m_hotTrackColor);
     } else if (on == FALSE && m_links != nullptr) {
         delete m_links;
         m_links = nullptr;
+    }
+}
+
+void RichEditWindow::setHotTrackColor(const QColor &color)
+{
+    m_hotTrackColor = color;
+    if (m_links != nullptr) {
+        m_links->setHotColor(color);
     }
 }
 
@@ -850,7 +859,7 @@ CHARRANGE RichEditWindow::linkAt(LONG position) const
     return {-1, -1};
 }
 
-bool RichEditWindow::sendLinkNotification(UINT message, const QPoint &viewportPos)
+bool RichEditWindow::sendLinkNotification(UINT message, const QPoint &viewportPos, CHARRANGE *found)
 {
     if (m_links == nullptr) {
         return false;
@@ -885,6 +894,9 @@ bool RichEditWindow::sendLinkNotification(UINT message, const QPoint &viewportPo
     if (range.cpMin < 0) {
         return false;
     }
+    if (found != nullptr) {
+        *found = range;
+    }
     if ((m_eventMask & ENM_LINK) != 0) {
         ENLINK link{};
         link.nmhdr = {this, 0, EN_LINK};
@@ -908,10 +920,19 @@ bool RichEditWindow::viewportEvent(QEvent *event)
     case QEvent::MouseMove: {
         flush();
         const auto *mouse = static_cast<QMouseEvent *>(event);
-        const bool overLink = sendLinkNotification(WM_MOUSEMOVE, mouse->position().toPoint());
+        CHARRANGE hot{-1, -1};
+        const bool overLink = sendLinkNotification(WM_MOUSEMOVE, mouse->position().toPoint(), &hot);
         viewport()->setCursor(overLink ? Qt::PointingHandCursor : Qt::IBeamCursor);
+        if (m_links != nullptr) {
+            m_links->setHotLink(hot.cpMin); // drawn in the hot-track colour while hovered
+        }
         break;
     }
+    case QEvent::Leave:
+        if (m_links != nullptr) {
+            m_links->setHotLink(-1);
+        }
+        break;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease: {
         flush();

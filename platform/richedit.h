@@ -96,6 +96,8 @@ public:
     bool autoUrlDetecting() const;
     // The link around the position, or (-1, -1).
     CHARRANGE linkAt(LONG position) const;
+    // The colour the link under the mouse is drawn in (invalid: its usual one).
+    void setHotTrackColor(const QColor &color);
 
     // Objects. EM_GETOLEINTERFACE: the window's object interface.
     // EM_SETOLECALLBACK: the host that answers the window's questions about
@@ -165,7 +167,8 @@ private:
     int blockFirstLine(const QTextBlock &block);
     QTextBlock blockOfLine(int line, int *lineInBlock);
     const QString &blockText(const QTextBlock &block);
-    bool sendLinkNotification(UINT message, const QPoint &viewportPos);
+    // Whether a link is at the point; its range goes to *found when given.
+    bool sendLinkNotification(UINT message, const QPoint &viewportPos, CHARRANGE *found = nullptr);
     void replaceAll(const QString &plainText);
     void insertPlainText(QTextCursor &cursor, const QString &text);
     QString contentText(bool crlf, int from, int to) const;
@@ -179,6 +182,7 @@ private:
     bool m_scrollPending = false;
     QTextCursor m_batchCursor;
     LinkHighlighter *m_links = nullptr;
+    QColor m_hotTrackColor;
     std::vector<int> m_blockFirstLine; // by block number; valid while m_linesValid
     int m_lineCount = 0;
     bool m_linesValid = false;

@@ -80,6 +80,7 @@ KeywordInfo LookupKeyword(std::string_view word)
             {"cb", {K::Background}},
             {"highlight", {K::Background}},
             {"chcbpat", {K::Background}},
+            {"v", {K::Hidden}},
 
             {"fonttbl", {K::FontTable}},
             {"colortbl", {K::ColorTable}},
@@ -92,6 +93,8 @@ KeywordInfo LookupKeyword(std::string_view word)
             {"objdata", {K::ObjData}},
             {"result", {K::Result}},
             {"shppict", {K::ShpPict}},
+            {"listtext", {K::NumberText}},
+            {"pntext", {K::NumberText}},
 
             {"fcharset", {K::Charset}},
             {"cpg", {K::CodePage}},
@@ -128,11 +131,11 @@ KeywordInfo LookupKeyword(std::string_view word)
             "formfield ftncn ftnsep ftnsepc generator gridtbl header headerf headerl headerr hl "
             "hlfr hlinkbase hlloc hlsrc hsv htmltag info keycode keywords latentstyles lchars "
             "levelnumbers leveltext lfolevel linkval list listlevel listname listoverride "
-            "listoverridetable listpicture liststylename listtable listtext lsdlockedexcept "
+            "listoverridetable listpicture liststylename listtable lsdlockedexcept "
             "mailmerge manager mmath mmathPict mmathPr nesttableprops nextfile nonesttables "
             "nonshppict objalias objitem objname objsect objtime oldcprops oldpprops "
             "oldsprops oldtprops operator panose password passwordhash pgdsctbl pgp "
-            "pgptbl picprop pn pnseclvl pntext pntxta pntxtb printim private propname protend "
+            "pgptbl picprop pn pnseclvl pntxta pntxtb printim private propname protend "
             "protstart protusertbl pxe revtbl revtim rsidtbl rxe shpinst sn sp stylesheet "
             "subject sv tc template themedata title txe ud userprops wgrffmtfilter "
             "windowcaption writereservation writereservhash xe xform xmlattrname xmlattrvalue "
@@ -686,8 +689,9 @@ void Reader::objectDataBroken()
 bool Reader::placeObject()
 {
     const QByteArray data = std::exchange(m_object.data, QByteArray());
-    if (m_object.unusable || !m_object.dataClosed || m_object.nibble >= 0 || data.isEmpty() ||
-        m_object.type == Object::Type::Conflicting)
+    // A hidden object is not shown: neither it nor its (equally hidden) result.
+    if (state().chars.hidden || m_object.unusable || !m_object.dataClosed || m_object.nibble >= 0 ||
+        data.isEmpty() || m_object.type == Object::Type::Conflicting)
         return false;
     std::shared_ptr<ILockBytes> lockBytes;
     std::shared_ptr<IStorage> storage;

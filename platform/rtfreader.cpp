@@ -503,6 +503,9 @@ void Reader::textKeyword(KeywordInfo info, bool hasParam, int param)
     case Keyword::Background:
         chars.background = hasParam ? param : 0;
         break;
+    case Keyword::Hidden:
+        chars.hidden = on;
+        break;
     case Keyword::FontTable:
         s.destination = Destination::FontTable;
         m_font = {};
@@ -518,6 +521,16 @@ void Reader::textKeyword(KeywordInfo info, bool hasParam, int param)
         break;
     case Keyword::Object:
         startObject();
+        break;
+    case Keyword::NumberText:
+        // The number or bullet of a list paragraph as written out for readers
+        // that do not number paragraphs themselves, which is how it is shown.
+        // A paragraph shows one: a writer may give it in both forms. The group
+        // usually starts with \pard\plain, which reset only the group's own
+        // state: the paragraph keeps its format and stays one paragraph.
+        if (m_paraNumbered)
+            s.destination = Destination::Skip;
+        m_paraNumbered = true;
         break;
     case Keyword::ObjClass: // outside an object
     case Keyword::ObjData:

@@ -34,6 +34,14 @@ namespace win {
 // through its \result. Headers, footers, footnotes, style sheets, document information
 // and other destinations that are not text are skipped.
 //
+// Lists: a numbered or bulleted paragraph shows the number text its writer
+// gives for readers that do not number (\listtext or \pntext, one per
+// paragraph), in that group's font and code page; the list and numbering
+// definitions (\listtable, \pn) are skipped, so no number shows twice.
+// Hidden text (\v, up to \v0, \plain or its group's end) is not inserted,
+// nor are hidden pictures and objects; paragraph marks and cells in it still
+// count.
+//
 // Paragraphs: \par ends a paragraph, which takes the paragraph format then in
 // effect, and a break follows only once more content does. So a final \par
 // adds no empty paragraph: "{\rtf1 ab\par}" reads as the single paragraph

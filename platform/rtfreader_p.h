@@ -91,6 +91,7 @@ enum class Keyword : quint8
     Font,
     Foreground,
     Background,
+    Hidden,
     // Destinations
     FontTable,
     ColorTable,
@@ -102,6 +103,7 @@ enum class Keyword : quint8
     ObjData,
     Result,
     ShpPict,
+    NumberText, // \listtext, \pntext: a paragraph's number as a plain reader shows it
     SkipDestination,
     // Font table
     Charset,
@@ -179,6 +181,7 @@ struct CharProps
     int halfPoints = 0;  // 0: none given
     int foreground = -1; // colour table index; -1: none given
     int background = -1;
+    bool hidden = false; // \v: not shown, so not inserted
 
     bool operator==(const CharProps &) const = default;
 };
@@ -240,6 +243,7 @@ private:
     void flushBytes();
     void appendUnit(char16_t unit);
     void appendAscii(QStringView text);
+    void addToRun(QStringView text);
     void beginContent();
     void flushRun();
     void paragraph();
@@ -371,7 +375,8 @@ private:
     ParaProps m_pendingPara;
     bool m_pendingCellTab = false;
     QTextBlockFormat m_originalBlockFormat;
-    bool m_paraWhole = false; // the current paragraph began at its block's start
+    bool m_paraWhole = false;    // the current paragraph began at its block's start
+    bool m_paraNumbered = false; // the current paragraph's number text was shown
 
     CharProps m_formatProps;
     QTextCharFormat m_format;

@@ -53,21 +53,27 @@ void Reader::appendUnit(char16_t unit)
         paragraph();
         return;
     }
+    if (state().chars.hidden)
+        return; // hidden text is not shown
     // Object replacement and frame marks belong to the document's structure;
     // as characters of the text they would stand for nothing.
     if (unit == 0x7F || unit == 0xFFFC || unit == 0xFDD0 || unit == 0xFDD1)
         return;
     beginContent();
-    if (!m_run.isEmpty() && !(m_runProps == state().chars))
-        flushRun();
-    if (m_run.isEmpty())
-        m_runProps = state().chars;
-    m_run.append(QChar(unit));
+    addToRun(QStringView(&unit, 1));
 }
 
 void Reader::appendAscii(QStringView text)
 {
+    if (state().chars.hidden)
+        return; // hidden text is not shown
     beginContent();
+    addToRun(text);
+}
+
+// Text in the current group's format, whether it is shown or not.
+void Reader::addToRun(QStringView text)
+{
     if (!m_run.isEmpty() && !(m_runProps == state().chars))
         flushRun();
     if (m_run.isEmpty())
@@ -82,7 +88,7 @@ void Reader::beginContent()
         emitBreak();
     if (m_pendingCellTab) {
         m_pendingCellTab = false;
-        appendUnit(u'\t');
+        addToRun(u"\t"); // a cell's tab is made even in hidden text
     }
 }
 
@@ -105,13 +111,9 @@ void Reader::flushRun()
 void Reader::paragraph()
 {
     flushBytes();
-    if (m_pendingBreak)
-        emitBreak();
-    if (m_pendingCellTab) {
-        m_pendingCellTab = false;
-        appendUnit(u'\t');
-    }
+    beginContent();
     flushRun();
+    m_paraNumbered = false;
     // An empty paragraph keeps the character format of its mark.
     if (m_cursor.block().length() == 1)
         m_cursor.setBlockCharFormat(charFormat(state().chars));
@@ -153,6 +155,8 @@ void Reader::applyBlockFormat(const ParaProps &para)
 
 void Reader::insertImage(const QTextImageFormat &format)
 {
+    if (state().chars.hidden)
+        return;
     beginContent();
     flushRun();
     m_cursor.insertImage(format);

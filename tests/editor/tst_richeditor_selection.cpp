@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QMenu>
 #include <QMimeData>
+#include <QSignalSpy>
 #include <QTextBlock>
 
 using namespace veskel;
@@ -299,6 +300,57 @@ private slots:
             QCOMPARE(int(seen[0].button), button);
         }
         QCOMPARE(editor.LinkRange(), (win::CHARRANGE{-1, -1}));
+    }
+
+    // The link under the mouse is drawn in the hot-track colour, in the layout
+    // only: not in the document's formats, not an edit, nothing to undo.
+    void hotLinkColour()
+    {
+        TRichEditor editor;
+        editor.Properties().setAutoURLDetect(true);
+        editor.StyleHot.TextColor = QColor(Qt::red);
+        test::prepare(editor);
+        editor.setText("see http://a.example/x and www.b.example now");
+        win::RichEditWindow *window = editor.InnerWindow();
+        QWidget *viewport = window->viewport();
+        const QTextBlock block = window->document()->firstBlock();
+        const auto drawnColour = [&block](int position) {
+            for (const QTextLayout::FormatRange &range : block.layout()->formats()) {
+                if (position >= range.start && position < range.start + range.length)
+                    return range.format.foreground().color();
+            }
+            return QColor();
+        };
+        const auto moveTo = [viewport, window](int position) {
+            const QPoint at = test::pointOf(window, position);
+            QMouseEvent move(QEvent::MouseMove, at, viewport->mapToGlobal(at), Qt::NoButton,
+                             Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(viewport, &move);
+        };
+        window->flush();
+        const QColor normal = drawnColour(8);
+        QVERIFY(normal.isValid() && normal != QColor(Qt::red));
+        QSignalSpy changes(window->document(), &QTextDocument::contentsChange);
+
+        moveTo(8);
+        QCOMPARE(drawnColour(8), QColor(Qt::red));
+        QCOMPARE(drawnColour(30), normal);
+        QTextCursor stored(window->document());
+        stored.setPosition(9);
+        QVERIFY(!stored.charFormat().hasProperty(QTextFormat::ForegroundBrush));
+        moveTo(30); // onto the other link
+        QCOMPARE(drawnColour(8), normal);
+        QCOMPARE(drawnColour(30), QColor(Qt::red));
+        moveTo(1); // off every link
+        QCOMPARE(drawnColour(30), normal);
+        moveTo(30);
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(viewport, &leave);
+        QCOMPARE(drawnColour(30), normal);
+
+        QCOMPARE(changes.count(), 0);
+        QVERIFY(!window->canUndo());
+        QCOMPARE(editor.Text(), "see http://a.example/x and www.b.example now");
     }
 
     void noLinkWithoutDetection()

@@ -4,6 +4,7 @@
 
 #include <QBuffer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
 #include <QTest>
 #include <QTextBlock>
@@ -164,6 +165,30 @@ private slots:
             << "shown";
         QTest::newRow("object, unstarred data")
             << QByteArray(R"({\rtf1 {\object{\objdata 0102}{\result r}}})") << "r";
+        // A list paragraph's number as written for readers that do not number.
+        QTest::newRow("listtext, pard plain in it")
+            << QByteArray(R"({\rtf1 \pard\li720\fi-360\ls1{\listtext\pard\plain 1.\tab}a\par)"
+                          R"({\listtext\pard\plain 2.\tab}b})")
+            << "1.\ta\n2.\tb";
+        QTest::newRow("pntext in its font's code page")
+            << QByteArray(R"({\rtf1{\fonttbl{\f1\fcharset2 Symbol;}{\f2\fcharset204 C;}})"
+                          R"({\pntext\f1\'B7\tab}{\*\pn\pnlvlblt\pnf1{\pntxtb\'B7}}a\par)"
+                          R"({\pntext\f2\'c0)\tab}{\pn\pnlvlbody\pnucltr{\pntxta )}}b})")
+            << QString::fromUtf16(u"\u00B7\ta\n\u0410)\tb");
+        QTest::newRow("one number a paragraph")
+            << QByteArray(R"({\rtf1 {\listtext 1.\tab}{\pntext 1.\tab}a\par{\pntext 2.\tab}b})")
+            << "1.\ta\n2.\tb";
+        QTest::newRow("number of an empty paragraph")
+            << QByteArray(R"({\rtf1 {\listtext 1.\tab}\par x})") << "1.\t\nx";
+        QTest::newRow("starred listtext") << QByteArray(R"({\rtf1 {\*\listtext 1.\tab}a})") << "a";
+        // Hidden text is not shown.
+        QTest::newRow("v group") << QByteArray(R"({\rtf1 a{\v hidden}b})") << "ab";
+        QTest::newRow("v0") << QByteArray(R"({\rtf1 a\v hid\'e9\u8364?\tab\v0 b})") << "ab";
+        QTest::newRow("plain ends v") << QByteArray(R"({\rtf1 \v x\plain y})") << "y";
+        QTest::newRow("v keeps paragraphs")
+            << QByteArray(R"({\rtf1 a{\v b\par c}\par d})") << "a\n\nd";
+        QTest::newRow("v keeps cells")
+            << QByteArray(R"({\rtf1 \trowd a\cell{\v h\cell}b\cell\row})") << "a\t\tb";
     }
     void text()
     {
@@ -187,7 +212,8 @@ private slots:
             R"({\footer foot}{\footerl f}{\footerr f}{\footerf f})",
             R"({\footnote note})",
             R"({\*\fldinst PAGE})",
-            R"({\pntext\f0 1.\tab})",
+            R"({\*\pn\pnlvlblt\pnf1\pnindent0{\pntxtb\'B7}})",
+            R"({\pn\pnlvlbody\pndec{\pntxtb (}{\pntxta )}})",
             R"({\*\listtable{\list{\listlevel{\leveltext\'01\u-3913 ?;}}}})",
             R"({\*\listoverridetable{\listoverride\ls1}})",
             R"({\*\rsidtbl \rsid123})",
@@ -215,6 +241,28 @@ private slots:
         QTextDocument document;
         QVERIFY(readInto(document, "{\\rtf1 before" + group + "after}"));
         QCOMPARE(textOf(document), QStringLiteral("beforeafter"));
+    }
+
+    // Documents written the way other word processors write them: lists
+    // (\listtable with \listtext), legacy numbering (\pn with \pntext), and
+    // the Cocoa text system's output. Each shows the text stored next to it.
+    void documents_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const char *name : {"listtable", "pn-numbering", "cocoa"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void documents()
+    {
+        QFETCH(QString, name);
+        const QString base = QStringLiteral(VESKEL_TEST_DATA "/rtf/") + name;
+        QFile rtf(base + QStringLiteral(".rtf"));
+        QFile expected(base + QStringLiteral(".txt"));
+        QVERIFY(rtf.open(QIODevice::ReadOnly));
+        QVERIFY(expected.open(QIODevice::ReadOnly));
+        QTextDocument document;
+        QVERIFY(readInto(document, rtf.readAll()));
+        QCOMPARE(textOf(document), QString::fromUtf8(expected.readAll()));
     }
 
     void charFormat_data()
@@ -299,6 +347,8 @@ private slots:
             << false << false << false << false << normal << 0.0 << "" << none << none;
         row("pard keeps characters", R"(\b\pard x)")
             << true << false << false << false << normal << 0.0 << "" << none << none;
+        row("a number's plain is its own", R"(\b\cf1{\listtext\pard\plain 1.\tab}x)")
+            << true << false << false << false << normal << 0.0 << "" << red << none;
     }
     void charFormat()
     {
@@ -363,6 +413,9 @@ private slots:
             << QByteArray(R"(\qr x\par)") << int(Qt::AlignRight) << 0.0 << 0.0 << 0.0;
         QTest::newRow("scoped by groups")
             << QByteArray(R"({\qc a\par}x)") << none << 0.0 << 0.0 << 0.0;
+        QTest::newRow("a number's pard is its own")
+            << QByteArray(R"(\qc\li720\fi-360{\listtext\pard\plain 1.\tab}x\par)")
+            << int(Qt::AlignHCenter) << 48.0 << 0.0 << -24.0;
     }
     void blockFormat()
     {
@@ -441,6 +494,8 @@ private slots:
         QTest::newRow("not a picture") << QByteArray(R"({\rtf1 a{\pict\pngblip 0102030405}b})");
         QTest::newRow("no data") << QByteArray(R"({\rtf1 a{\pict\pngblip}b})");
         QTest::newRow("no kind") << "{\\rtf1 a{\\pict " + png(testImage()).toHex() + "}b}";
+        QTest::newRow("hidden") << "{\\rtf1 a{\\v{\\pict\\pngblip " + png(testImage()).toHex() +
+                                       "}}b}";
         QTest::newRow("half a picture")
             << "{\\rtf1 a{\\pict\\pngblip " + png(testImage()).toHex().left(60) + "}b}";
         // A PNG padded past the 64 MB limit is dropped even though it would load.
