@@ -132,6 +132,10 @@ void TRichEditor::CreateWnd()
     layout()->addWidget(window);
     window->setVisible(true); // shown with the control, also when made after it
     setFocusProxy(window);
+    // Screen readers meet the inner window, so a window made anew carries the
+    // control's name.
+    window->setAccessibleName(accessibleName());
+    window->setAccessibleDescription(accessibleDescription());
     window->setLineWrapMode(m_properties.WordWrap() ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
     window->installEventFilter(this);
     window->viewport()->installEventFilter(this);

@@ -859,10 +859,11 @@ CHARRANGE RichEditWindow::linkAt(LONG position) const
     return {-1, -1};
 }
 
-bool RichEditWindow::sendLinkNotification(UINT message, const QPoint &viewportPos, CHARRANGE *found)
+CHARRANGE RichEditWindow::linkUnder(const QPoint &viewportPos)
 {
+    constexpr CHARRANGE none{-1, -1};
     if (m_links == nullptr) {
-        return false;
+        return none;
     }
     // The character under the mouse, if the mouse is over one.
     const QPointF point(viewportPos.x() + horizontalScrollBar()->value(),
@@ -870,12 +871,12 @@ bool RichEditWindow::sendLinkNotification(UINT message, const QPoint &viewportPo
     QAbstractTextDocumentLayout *layout = document()->documentLayout();
     const int hit = layout->hitTest(point, Qt::ExactHit);
     if (hit < 0) {
-        return false;
+        return none;
     }
     const QTextBlock block = document()->findBlock(hit);
     const QTextLayout *textLayout = block.layout();
     if (textLayout == nullptr) {
-        return false;
+        return none;
     }
     const QPointF inBlock = point - layout->blockBoundingRect(block).topLeft();
     LONG position = -1;
@@ -890,7 +891,12 @@ bool RichEditWindow::sendLinkNotification(UINT message, const QPoint &viewportPo
         }
         break;
     }
-    const CHARRANGE range = linkAt(position);
+    return linkAt(position);
+}
+
+bool RichEditWindow::sendLinkNotification(UINT message, const QPoint &viewportPos, CHARRANGE *found)
+{
+    const CHARRANGE range = linkUnder(viewportPos);
     if (range.cpMin < 0) {
         return false;
     }
@@ -977,6 +983,11 @@ void RichEditWindow::contextMenuEvent(QContextMenuEvent *event)
 {
     flush();
     event->accept();
+    if (event->reason() == QContextMenuEvent::Mouse && linkUnder(event->pos()).cpMin >= 0) {
+        // The request comes with the right button's press on this platform:
+        // over a link the release opens the link, so no menu may take it.
+        return;
+    }
     if (m_oleCallback == nullptr) {
         emit contextMenuRequested(event->globalPos());
         return;

@@ -167,6 +167,8 @@ private:
     int blockFirstLine(const QTextBlock &block);
     QTextBlock blockOfLine(int line, int *lineInBlock);
     const QString &blockText(const QTextBlock &block);
+    // The link under a point of the viewport, or (-1, -1).
+    CHARRANGE linkUnder(const QPoint &viewportPos);
     // Whether a link is at the point; its range goes to *found when given.
     bool sendLinkNotification(UINT message, const QPoint &viewportPos, CHARRANGE *found = nullptr);
     void replaceAll(const QString &plainText);

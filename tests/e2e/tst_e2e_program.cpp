@@ -1,6 +1,7 @@
 // The real veskel program in a private X server, driven through its windows.
 #include "xsession.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -49,13 +50,18 @@ QByteArray readAll(const QString &path)
 class Program
 {
 public:
+    // Programs in the folder's "bin", if there is one, come first on the PATH.
     Program(const XSession &x, const QTemporaryDir &dir, const QStringList &arguments,
             const QString &executable = kProgram)
     {
         QDir(dir.path()).mkpath("runtime");
         QFile::setPermissions(dir.filePath("runtime"),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        m_process.setProcessEnvironment(x.environment(dir.filePath("runtime")));
+        QProcessEnvironment env = x.environment(dir.filePath("runtime"));
+        if (QFileInfo(dir.filePath("bin")).isDir()) {
+            env.insert("PATH", dir.filePath("bin") + ":" + env.value("PATH"));
+        }
+        m_process.setProcessEnvironment(env);
         m_process.setProcessChannelMode(QProcess::ForwardedChannels);
         m_process.setWorkingDirectory(dir.path());
         m_process.start(executable, arguments);
@@ -372,6 +378,33 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(offCentre(), QPoint(0, 0), 5000);
         QVERIFY2(outer.height() > 100, "the dialog has no title bar");
         m_x->key(prompt, "Escape");
+    }
+
+    // A right click on a link, held as a hand holds it, opens the link (the
+    // desktop's opener, here a stand-in that records its argument) and no
+    // menu takes the release.
+    void rightClickOpensLink()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath("bin"));
+        const QString opened = dir.filePath("opened.txt");
+        QFile opener(dir.filePath("bin/xdg-open"));
+        QVERIFY(opener.open(QIODevice::WriteOnly));
+        opener.write(QString("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\n").arg(opened).toUtf8());
+        opener.close();
+        opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        Program program(*m_x, dir, {});
+        const QString main = m_x->waitForWindow(titlePattern(QString()));
+        QVERIFY(!main.isEmpty());
+        const QString url = "http://example.com/a-long-enough-link-to-click";
+        for (int line = 0; line < 6; ++line) { // links from the menu bar down
+            m_x->type(main, url + " ");
+            m_x->key(main, "Return");
+        }
+        m_x->xdotool({"mousemove", "--window", main, "60", "60"});
+        m_x->xdotool({"mousedown", "3", "sleep", "0.3", "mouseup", "3"});
+        QTRY_COMPARE_WITH_TIMEOUT(readAll(opened), url.toUtf8(), 5000);
+        QVERIFY(program.running());
     }
 
     // A crash while a document is open writes no core file, although the
