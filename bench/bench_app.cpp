@@ -6,6 +6,7 @@
 #include "cipher/cryptoapi.h"
 #include "cipher/documentfile.h"
 #include "editor/richeditor.h"
+#include "platform/memory.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -59,7 +60,7 @@ public:
     bool ConfirmOverwriteChanged(const QString &) override { return false; }
 };
 
-void BM_DecryptAndShow(benchmark::State &state)
+void decryptAndShow(benchmark::State &state)
 {
     BenchHost host;
     host.editor.Properties().setAutoURLDetect(true);
@@ -81,6 +82,19 @@ void BM_DecryptAndShow(benchmark::State &state)
     }
 }
 
+void BM_DecryptAndShow(benchmark::State &state)
+{
+    decryptAndShow(state);
+}
+
+// The same with every freed block wiped, as the program runs.
+void BM_DecryptAndShowWiping(benchmark::State &state)
+{
+    veskel::WipeFreedMemory();
+    decryptAndShow(state);
+    veskel::WipeFreedMemory(false);
+}
+
 void BM_QtLoadText(benchmark::State &state)
 {
     QTextEdit edit;
@@ -100,6 +114,7 @@ void BM_QtLoadText(benchmark::State &state)
 } // namespace
 
 BENCHMARK(BM_DecryptAndShow)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_DecryptAndShowWiping)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_QtLoadText)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 int main(int argc, char **argv)
@@ -113,5 +128,8 @@ int main(int argc, char **argv)
     veskel::bench::printRatio("open_vs_qt", "OK to decrypted text laid out",
                               reporter.microseconds("BM_DecryptAndShow"), "setPlainText + layout",
                               reporter.microseconds("BM_QtLoadText"), 1.5);
+    veskel::bench::printRatio("wipe_freed_vs_not", "the same with freed memory wiped",
+                              reporter.microseconds("BM_DecryptAndShowWiping"), "without",
+                              reporter.microseconds("BM_DecryptAndShow"), 1.1);
     return 0;
 }

@@ -108,13 +108,13 @@ extern "C" void *reallocarray(void *block, std::size_t count, std::size_t size) 
 
 namespace veskel {
 
-bool WipeFreedMemory()
+bool WipeFreedMemory(bool wipe)
 {
 #ifdef VESKEL_WIPING_ALLOCATOR
-    g_wipeFreed.store(true, std::memory_order_relaxed);
+    g_wipeFreed.store(wipe, std::memory_order_relaxed);
     return true;
 #else
-    return false;
+    return !wipe;
 #endif
 }
 

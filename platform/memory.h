@@ -44,7 +44,7 @@ private:
 // in libraries) thus does not stay readable in freed memory. Called first
 // thing in main(), before other threads start. False where the allocator
 // cannot be hooked: builds with a sanitizer, which bring their own allocator,
-// or a C library other than glibc.
-bool WipeFreedMemory();
+// or a C library other than glibc. False turns it off again, for measuring.
+bool WipeFreedMemory(bool wipe = true);
 
 } // namespace veskel

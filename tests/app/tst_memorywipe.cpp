@@ -11,6 +11,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -106,7 +107,7 @@ std::vector<Needle> needlesOf(const QString &marker)
 
 bool matchesAt(const unsigned char *at, const std::vector<unsigned char> &masked)
 {
-    for (std::size_t k = 1; k < masked.size(); ++k) {
+    for (std::size_t k = 0; k < masked.size(); ++k) {
         if ((at[k] ^ kMask) != masked[k]) {
             return false;
         }
@@ -114,15 +115,34 @@ bool matchesAt(const unsigned char *at, const std::vector<unsigned char> &masked
     return true;
 }
 
+// Four bytes hashed to one of 64 K slots: a place whose slot no needle begins
+// in is passed over at once.
+unsigned slotOf(const unsigned char *at)
+{
+    std::uint32_t word = 0;
+    std::memcpy(&word, at, sizeof word);
+    return (word * 2654435761u) >> 16;
+}
+
 // Every place in the process's writable memory that holds one of the needles.
 // Memory is read through /proc/self/mem into a mapping of the scan's own,
-// which is left out; unreadable pages are skipped.
+// which is left out; unreadable pages are skipped, and so are mappings of
+// more than a terabyte: a sanitizer's shadow, which holds no program data.
 QList<Hit> scanProcess(const std::vector<Needle> &needles)
 {
     constexpr std::size_t kChunk = std::size_t(1) << 20;
+    constexpr quintptr kLargestMapping = quintptr(1) << 40;
     std::size_t longest = 0;
+    std::size_t shortest = SIZE_MAX;
+    std::vector<unsigned char> starts(std::size_t(1) << 16);
     for (const Needle &needle : needles) {
         longest = std::max(longest, needle.masked.size());
+        shortest = std::min(shortest, needle.masked.size());
+        unsigned char first[4];
+        for (std::size_t k = 0; k < sizeof first; ++k) {
+            first[k] = needle.masked[k] ^ kMask;
+        }
+        starts[slotOf(first)] = 1;
     }
     const std::size_t bufferSize = kChunk + longest;
     void *mapped =
@@ -158,17 +178,12 @@ QList<Hit> scanProcess(const std::vector<Needle> &needles)
             const bool last = position + size == end || size < want;
             // A hit that starts past `complete` is found whole by the next read.
             const std::size_t complete = last ? size : size - longest + 1;
-            for (const Needle &needle : needles) {
-                const auto first = static_cast<unsigned char>(needle.masked[0] ^ kMask);
-                const std::size_t length = needle.masked.size();
-                for (std::size_t i = 0; i + length <= size && i < complete; ++i) {
-                    const void *found = std::memchr(buffer + i, first, complete - i);
-                    if (found == nullptr) {
-                        break;
-                    }
-                    i = static_cast<std::size_t>(
-                        static_cast<unsigned char *>(const_cast<void *>(found)) - buffer);
-                    if (i + length <= size && matchesAt(buffer + i, needle.masked)) {
+            for (std::size_t i = 0; i < complete && i + shortest <= size; ++i) {
+                if (starts[slotOf(buffer + i)] == 0) {
+                    continue;
+                }
+                for (const Needle &needle : needles) {
+                    if (i + needle.masked.size() <= size && matchesAt(buffer + i, needle.masked)) {
                         hits.append({needle.name, position + i, name});
                     }
                 }
@@ -187,6 +202,9 @@ QList<Hit> scanProcess(const std::vector<Needle> &needles)
         const quintptr start = range[0].toULongLong(nullptr, 16);
         const quintptr end = range[1].toULongLong(nullptr, 16);
         const QByteArray name = fields.size() > 5 ? fields[5] : QByteArray("anonymous");
+        if (end - start > kLargestMapping) {
+            continue;
+        }
         // The scan's own buffer may share a line with a neighbouring mapping.
         if (own >= start && own < end) {
             scanRange(start, own, name);
