@@ -171,6 +171,10 @@ private:
     CHARRANGE linkUnder(const QPoint &viewportPos);
     // Whether a link is at the point; its range goes to *found when given.
     bool sendLinkNotification(UINT message, const QPoint &viewportPos, CHARRANGE *found = nullptr);
+    // Switches to wrapping anywhere once the changed text holds an unbroken
+    // run too long to wrap at word boundaries quickly, and back when the
+    // whole content is replaced.
+    void watchLongRuns(int position, int added);
     void replaceAll(const QString &plainText);
     void insertPlainText(QTextCursor &cursor, const QString &text);
     QString contentText(bool crlf, int from, int to) const;
@@ -190,6 +194,7 @@ private:
     bool m_linesValid = false;
     int m_linesWidth = -1;
     int m_cachedBlock = -1;
+    bool m_wrapAnywhere = false;
     int m_cachedRevision = -1;
     QString m_cachedText;
     std::shared_ptr<RichEditOleInterface> m_ole;

@@ -167,6 +167,34 @@ private slots:
         QCOMPARE(QString::fromUtf16(small), "ab\r");
     }
 
+    // An unbroken run too long to wrap at word boundaries quickly makes the
+    // window wrap anywhere; a new content without one goes back.
+    void longRunsWrapAnywhere_data()
+    {
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("anywhere");
+        const QString words = QString("a few words ").repeated(5000);
+        QTest::newRow("long paragraph of words") << words << "" << false;
+        QTest::newRow("one long run") << QString(200000, u'x') << "" << true;
+        QTest::newRow("run grown by a paste")
+            << words + QString(4000, u'y') << QString(2000, u'z') << true;
+    }
+    void longRunsWrapAnywhere()
+    {
+        QFETCH(QString, content);
+        QFETCH(QString, typed);
+        QFETCH(bool, anywhere);
+        RichEditWindow window(ES_MULTILINE);
+        setText(window, content);
+        QTextCursor end(window.document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(typed);
+        QCOMPARE(window.wordWrapMode() == QTextOption::WrapAnywhere, anywhere);
+        setText(window, "short words again");
+        QCOMPARE(window.wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
+    }
+
     void textRange()
     {
         RichEditWindow window(ES_MULTILINE);
