@@ -1,5 +1,6 @@
-// What a screen reader finds in both windows: every control has a name, the
-// bar labels point at their boxes, and the password box reads out nothing.
+// What a screen reader finds in both windows: every control has a name and
+// the bar labels point at their boxes. (The password box's silence is tested
+// with the dialog.)
 #include "app/veskelmain.h"
 #include "dialogs/frmpassword.h"
 #include "editor/richeditor.h"
@@ -130,18 +131,6 @@ private slots:
         const auto relations = labelled->relations(QAccessible::Label);
         QCOMPARE(relations.size(), 1);
         QCOMPARE(relations[0].first->object(), m_form1->findChild<QObject *>(label));
-    }
-
-    void passwordBoxReadsOutNothing()
-    {
-        m_form2->Edit1->setText("hunter2");
-        QAccessibleInterface *iface = accessible(m_form2->Edit1);
-        QVERIFY(iface->state().passwordEdit);
-        QVERIFY(!iface->text(QAccessible::Value).contains("hunter2"));
-        QAccessibleTextInterface *text = iface->textInterface();
-        QVERIFY(text != nullptr);
-        QVERIFY(!text->text(0, text->characterCount()).contains("hunter"));
-        m_form2->Edit1->clear();
     }
 };
 
