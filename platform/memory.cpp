@@ -53,8 +53,22 @@ bool wiping()
     return g_wipeFreed.load(std::memory_order_relaxed);
 }
 
+// The library maps large blocks of their own and unmaps them on free: their
+// pages are gone then, and writing them first would only fault them all in.
+// The flag is the library's chunk header bit for such blocks.
+bool mappedOnItsOwn(const void *block)
+{
+    constexpr std::size_t kIsMmapped = 0x2;
+    std::size_t header = 0;
+    std::memcpy(&header, static_cast<const char *>(block) - sizeof header, sizeof header);
+    return (header & kIsMmapped) != 0;
+}
+
 void wipeBlock(void *block, std::size_t from)
 {
+    if (mappedOnItsOwn(block)) {
+        return;
+    }
     const std::size_t size = malloc_usable_size(block);
     if (from < size) {
         explicit_bzero(static_cast<char *>(block) + from, size - from);
