@@ -2,6 +2,7 @@
 
 #include "cli/cliexit.h"
 #include "platform/exceptions.h"
+#include "platform/filekind.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -68,11 +69,6 @@ int writeFully(int fd, QByteArrayView bytes)
 // Why a file that exists cannot be written, or empty for one that can.
 QString unwritableReason(mode_t mode)
 {
-    const auto refuse = [](const char *kind) {
-        return QStringLiteral("It is %1; only a regular file, a FIFO or a character device "
-                              "is written")
-            .arg(QLatin1String(kind));
-    };
     switch (mode & S_IFMT) {
     case S_IFREG:
     case S_IFIFO:
@@ -80,12 +76,10 @@ QString unwritableReason(mode_t mode)
         return {};
     case S_IFDIR:
         return SystemErrorMessage(EISDIR);
-    case S_IFSOCK:
-        return refuse("a socket");
-    case S_IFBLK:
-        return refuse("a block device");
     default:
-        return refuse("neither a file nor a device");
+        return QStringLiteral("It is %1; only a regular file, a FIFO or a character device "
+                              "is written")
+            .arg(NonRegularFileKind(mode));
     }
 }
 

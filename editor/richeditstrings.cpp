@@ -3,6 +3,7 @@
 #include "editor/richeditor.h"
 #include "platform/codepage.h"
 #include "platform/exceptions.h"
+#include "platform/filekind.h"
 #include "platform/memory.h"
 
 #include <QBuffer>
@@ -80,35 +81,6 @@ QString tooLargeReason()
         .arg(TRichEditStrings::MaxFileBytes / (1024 * 1024));
 }
 
-// Why a file of this type is not opened; empty for a regular file.
-QString notRegularReason(mode_t mode)
-{
-    const char *kind = nullptr;
-    switch (mode & S_IFMT) {
-    case S_IFREG:
-        return {};
-    case S_IFIFO:
-        kind = "a named pipe";
-        break;
-    case S_IFCHR:
-        kind = "a character device";
-        break;
-    case S_IFBLK:
-        kind = "a block device";
-        break;
-    case S_IFSOCK:
-        kind = "a socket";
-        break;
-    case S_IFDIR:
-        kind = "a folder";
-        break;
-    default:
-        kind = "of an unknown type";
-        break;
-    }
-    return QStringLiteral("It is not a regular file (%1).").arg(QLatin1String(kind));
-}
-
 // The whole content of the regular file at path (symbolic links followed).
 // Anything else is refused before a byte is read: a named pipe, a device, a
 // socket, a folder, or a file over MaxFileBytes. Throws EFOpenError, or
@@ -126,7 +98,7 @@ QByteArray readRegularFile(const QString &path)
         // A socket cannot be opened at all (ENXIO): say what it is.
         struct stat info = {};
         if (error == ENXIO && ::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
-            throw EFOpenError(path, notRegularReason(info.st_mode));
+            throw EFOpenError(path, NotRegularFileReason(info.st_mode));
         }
         throw EFOpenError(path, systemReason(error));
     }
@@ -136,7 +108,7 @@ QByteArray readRegularFile(const QString &path)
     if (::fstat(fd, &info) != 0) {
         refusal = systemReason(errno);
     } else {
-        refusal = notRegularReason(info.st_mode);
+        refusal = NotRegularFileReason(info.st_mode);
         if (refusal.isEmpty() && info.st_size > TRichEditStrings::MaxFileBytes) {
             refusal = tooLargeReason();
         }

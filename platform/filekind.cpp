@@ -22,19 +22,23 @@ QString NonRegularFileKind(mode_t mode)
     case S_IFSOCK:
         return QStringLiteral("a socket");
     default:
-        return QStringLiteral("not a file");
+        return QStringLiteral("an unknown kind of file");
     }
+}
+
+QString NotRegularFileReason(mode_t mode)
+{
+    const QString kind = NonRegularFileKind(mode);
+    return kind.isEmpty() ? QString() : QStringLiteral("It is not a regular file (%1).").arg(kind);
 }
 
 QString NotRegularFileReason(const QString &path)
 {
-    struct stat info
-    {};
+    struct stat info = {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
         return {};
     }
-    const QString kind = NonRegularFileKind(info.st_mode);
-    return kind.isEmpty() ? QString() : QStringLiteral("It is %1, not a regular file").arg(kind);
+    return NotRegularFileReason(info.st_mode);
 }
 
 } // namespace veskel

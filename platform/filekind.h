@@ -12,9 +12,11 @@ namespace veskel {
 // "a socket"; empty for a regular file.
 QString NonRegularFileKind(mode_t mode);
 
-// The reason shown when a path names something other than a regular file,
-// for example "It is a named pipe, not a regular file". Empty when the path
-// (symlinks followed) is a regular file or does not exist.
+// The reason shown when a file is something other than a regular file, for
+// example "It is not a regular file (a named pipe)."; empty for a regular
+// file.
+QString NotRegularFileReason(mode_t mode);
+// The same for a path (symlinks followed); empty also when nothing is there.
 QString NotRegularFileReason(const QString &path);
 
 } // namespace veskel

@@ -349,7 +349,7 @@ private slots:
         w.message();
         w.form1.SaveAs1->trigger();
         const QString reason =
-            QString("It is %1, not a regular file.").arg(fifo ? "a named pipe" : "a folder");
+            QString("It is not a regular file (%1).").arg(fifo ? "a named pipe" : "a folder");
         QCOMPARE(w.messages,
                  QStringList{QString("Cannot create file \"%1\". %2").arg(path, reason)});
         w.password("pw");
