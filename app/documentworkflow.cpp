@@ -129,9 +129,7 @@ void DocumentWorkflow::DecryptEditorText(const QString &password)
         m_host.ShowMessage(QStringLiteral("The document could not be decrypted."));
         return;
     }
-    if (text != editor.Text()) {
-        editor.setText(text); // the document's text ends at the first U+0000
-    }
+    editor.setText(text); // unchanged when equal; the text ends at the first U+0000
     WipeString(text);
     markUnchanged();
 }

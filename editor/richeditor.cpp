@@ -252,11 +252,17 @@ QString TRichEditor::Text()
 
 void TRichEditor::setText(const QString &value)
 {
-    QString current = Text();
-    const bool same = current == value;
-    WipeString(current);
-    if (same) {
-        return;
+    // The length is known without a copy of the text; only an equal length
+    // needs the comparison.
+    const auto length = static_cast<qsizetype>(
+        InnerWindow()->getTextLengthEx({GTL_USECRLF | GTL_PRECISE | GTL_NUMCHARS, CP_UTF16LE}));
+    if (length == value.size()) {
+        QString current = Text();
+        const bool same = current == value;
+        WipeString(current);
+        if (same) {
+            return;
+        }
     }
     if (m_settingText) {
         // A nested set goes straight to the window.
