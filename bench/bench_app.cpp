@@ -130,7 +130,7 @@ int main(int argc, char **argv)
     veskel::bench::runBenchmarks(argc, argv, reporter);
     veskel::bench::printRatio("open_vs_qt", "OK to decrypted text laid out",
                               reporter.microseconds("BM_DecryptAndShow"), "setPlainText + layout",
-                              reporter.microseconds("BM_QtLoadText"), 1.5);
+                              reporter.microseconds("BM_QtLoadText"), 1.3);
     veskel::bench::printRatio("wipe_freed_vs_not", "the same with freed memory wiped",
                               reporter.microseconds("BM_DecryptAndShowWiping"), "without",
                               reporter.microseconds("BM_DecryptAndShow"), 1.1);
