@@ -183,19 +183,9 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QTemporaryDir dir;
     g_dir = &dir;
-    // The table only when asked for.
-    std::vector<char *> args(argv, argv + argc);
-    std::string filter = "--benchmark_filter=^BM_(LoadFile|QtSetPlainText)/";
-    bool filtered = false;
-    for (int i = 1; i < argc; ++i) {
-        filtered = filtered || std::string(argv[i]).rfind("--benchmark_filter", 0) == 0;
-    }
-    if (!filtered) {
-        args.push_back(filter.data());
-    }
-    int count = static_cast<int>(args.size());
     veskel::bench::RecordingReporter reporter;
-    veskel::bench::runBenchmarks(count, args.data(), reporter);
+    // The table only when asked for.
+    veskel::bench::runBenchmarks(argc, argv, reporter, "^BM_(LoadFile|QtSetPlainText)/");
     using veskel::bench::printRatio;
     const std::string size = "/" + std::to_string(TRichEditStrings::MaxFileBytes);
     const auto us = [&reporter, &size](const char *name, Kind kind) {

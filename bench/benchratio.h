@@ -58,19 +58,29 @@ private:
     std::set<std::string> m_medians;
 };
 
-// Runs the benchmarks the command line selects, recording their times. Each
-// runs 5 times and its median counts, unless the command line says otherwise.
-inline void runBenchmarks(int &argc, char **argv, RecordingReporter &reporter)
+// Runs the benchmarks the command line selects (defaultFilter when it names
+// none), recording their times. Each runs 5 times and its median counts,
+// unless the command line says otherwise.
+inline void runBenchmarks(int &argc, char **argv, RecordingReporter &reporter,
+                          const char *defaultFilter = nullptr)
 {
     std::vector<char *> arguments(argv, argv + argc);
+    const auto given = [argc, argv](const char *option) {
+        for (int i = 1; i < argc; ++i) {
+            if (std::string(argv[i]).rfind(option, 0) == 0) {
+                return true;
+            }
+        }
+        return false;
+    };
     std::string repetitions = "--benchmark_repetitions=5";
     std::string aggregatesOnly = "--benchmark_report_aggregates_only=true";
-    bool repeated = false;
-    for (int i = 1; i < argc; ++i) {
-        repeated = repeated || std::string(argv[i]).rfind("--benchmark_repetitions", 0) == 0;
-    }
-    if (!repeated) {
+    std::string filter = std::string("--benchmark_filter=") + (defaultFilter ? defaultFilter : "");
+    if (!given("--benchmark_repetitions")) {
         arguments.insert(arguments.begin() + 1, {repetitions.data(), aggregatesOnly.data()});
+    }
+    if (defaultFilter != nullptr && !given("--benchmark_filter")) {
+        arguments.push_back(filter.data());
     }
     int count = static_cast<int>(arguments.size());
     arguments.push_back(nullptr);

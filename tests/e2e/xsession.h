@@ -4,12 +4,10 @@
 #pragma once
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRect>
 #include <QTest>
-#include <QThread>
 
 #include <unistd.h>
 
@@ -40,15 +38,13 @@ public:
         m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_server.start();
         m_server.waitForStarted(10000);
-        QElapsedTimer timer;
-        timer.start();
         // Ready once a client can talk to it.
-        while (timer.elapsed() < 10000 && m_server.state() == QProcess::Running) {
-            if (QFile::exists(m_socket) && !xdotool({"getmouselocation"}).isEmpty()) {
-                break;
-            }
-            QThread::msleep(20);
-        }
+        const bool listening = QTest::qWaitFor(
+            [this] {
+                return m_server.state() != QProcess::Running ||
+                       (QFile::exists(m_socket) && !xdotool({"getmouselocation"}).isEmpty());
+            },
+            10000);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DISPLAY"), m_display);
         m_manager.setProcessEnvironment(env);
@@ -56,13 +52,17 @@ public:
         m_manager.setStandardOutputFile(QProcess::nullDevice());
         m_manager.start(QStringLiteral("openbox"), {"--sm-disable"});
         // Ready once the manager has announced itself on the root window.
-        while (timer.elapsed() < 20000 && m_manager.state() != QProcess::NotRunning) {
-            if (run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id")) {
-                m_ready = true;
-                break;
-            }
-            QThread::msleep(20);
-        }
+        bool announced = false;
+        m_ready =
+            listening &&
+            QTest::qWaitFor(
+                [&] {
+                    announced =
+                        run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id");
+                    return announced || m_manager.state() == QProcess::NotRunning;
+                },
+                20000) &&
+            announced;
     }
     ~XSession()
     {
@@ -134,16 +134,14 @@ public:
     // the timeout; empty when none shows up.
     QString waitForWindow(const QString &pattern, int timeoutMs = 10000) const
     {
-        QElapsedTimer timer;
-        timer.start();
-        do {
-            const QString ids = xdotool({"search", "--onlyvisible", "--name", pattern});
-            if (!ids.isEmpty()) {
-                return ids.split(u'\n').constFirst();
-            }
-            QThread::msleep(10);
-        } while (timer.elapsed() < timeoutMs);
-        return {};
+        QString ids;
+        const bool found = QTest::qWaitFor(
+            [&] {
+                ids = xdotool({"search", "--onlyvisible", "--name", pattern});
+                return !ids.isEmpty();
+            },
+            timeoutMs);
+        return found ? ids.split(u'\n').constFirst() : QString();
     }
 
     QString windowName(const QString &id) const { return xdotool({"getwindowname", id}); }
