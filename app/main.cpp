@@ -12,6 +12,7 @@ int main(int argc, char **argv)
 {
     veskel::DisableCoreDumps(); // the text and the password never reach a core file
     veskel::WipeFreedMemory();
+    veskel::KeepFreedPages();
     QApplication app(argc, argv); // takes the toolkit's own options out of argv
     win::InitCommandLine(argc, argv);
 

@@ -122,6 +122,7 @@ BENCHMARK(BM_QtLoadText)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 int main(int argc, char **argv)
 {
+    veskel::KeepFreedPages(); // as the program runs
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir dir;

@@ -19,21 +19,38 @@ const QStringList &schemes()
     return names;
 }
 
-// A cheap look before the pattern runs: a "www." or a known scheme's colon.
+bool isW(QChar c)
+{
+    return c == u'w' || c == u'W';
+}
+
+// A cheap look before the pattern runs, in one pass over the paragraph: a
+// "www." or a known scheme's colon. Most paragraphs hold neither.
 bool mayHoldLink(QStringView text)
 {
-    if (text.contains(QLatin1String("www."), Qt::CaseInsensitive)) {
-        return true;
-    }
-    for (qsizetype colon = text.indexOf(u':'); colon >= 0; colon = text.indexOf(u':', colon + 1)) {
-        qsizetype start = colon;
-        while (start > 0 && text[start - 1].isLetter()) {
-            --start;
-        }
-        const QStringView word = text.mid(start, colon - start);
-        for (const QString &scheme : schemes()) {
-            if (word.compare(scheme, Qt::CaseInsensitive) == 0) {
+    constexpr qsizetype kShortestScheme = 3; // "ftp", "sip", "tel"
+    constexpr qsizetype kLongestScheme = 8;  // "prospero"
+    const QChar *data = text.data();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = data[i].unicode();
+        if (c == u'.') {
+            if (i >= 3 && isW(data[i - 1]) && isW(data[i - 2]) && isW(data[i - 3])) {
                 return true;
+            }
+        } else if (c == u':' && i >= kShortestScheme) {
+            qsizetype start = i;
+            while (start > 0 && i - start <= kLongestScheme && data[start - 1].isLetter()) {
+                --start;
+            }
+            const QStringView word = text.mid(start, i - start);
+            if (word.size() < kShortestScheme || word.size() > kLongestScheme) {
+                continue;
+            }
+            for (const QString &scheme : schemes()) {
+                if (scheme.size() == word.size() &&
+                    word.compare(scheme, Qt::CaseInsensitive) == 0) {
+                    return true;
+                }
             }
         }
     }

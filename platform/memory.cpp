@@ -132,6 +132,19 @@ bool WipeFreedMemory(bool wipe)
 #endif
 }
 
+bool KeepFreedPages()
+{
+#ifdef VESKEL_WIPING_ALLOCATOR
+    constexpr int kLargestHeapBlock = 32 << 20;
+    constexpr int kKeptOnTop = 64 << 20;
+    // Setting the thresholds also ends the library's own adjusting of them.
+    return mallopt(M_MMAP_THRESHOLD, kLargestHeapBlock) == 1 &&
+           mallopt(M_TRIM_THRESHOLD, kKeptOnTop) == 1;
+#else
+    return false;
+#endif
+}
+
 // A shared buffer belongs to other strings too; detaching would copy the secret
 // first, so only an unshared buffer is overwritten in place.
 void WipeString(QString &text)

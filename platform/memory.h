@@ -47,4 +47,13 @@ private:
 // or a C library other than glibc. False turns it off again, for measuring.
 bool WipeFreedMemory(bool wipe = true);
 
+// Freed heap memory stays with the process for the next document instead of
+// going back to the kernel, and blocks up to 32 MiB come from the heap rather
+// than from mappings of their own. Opening a document then reuses pages the
+// process already holds: each fresh page costs a fault, and a 200 kB armour
+// read out and decoded again takes hundreds of them. The memory held stays
+// bounded by the largest document open so far; what it held is wiped on free
+// (see WipeFreedMemory). False where the allocator cannot be tuned.
+bool KeepFreedPages();
+
 } // namespace veskel

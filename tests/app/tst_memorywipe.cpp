@@ -283,6 +283,7 @@ private slots:
         QVERIFY(!WipeFreedMemory());
 #else
         QVERIFY(WipeFreedMemory());
+        QVERIFY(KeepFreedPages()); // the freed pages kept must hold no text either
 #endif
     }
     void cleanup()
