@@ -19,7 +19,7 @@ QByteArray digestOf(const QString &text)
 {
     return QCryptographicHash::hash(
         QByteArrayView(reinterpret_cast<const char *>(text.utf16()), text.size() * 2),
-        QCryptographicHash::Blake2b_256);
+        QCryptographicHash::Sha256);
 }
 
 } // namespace
