@@ -1,4 +1,5 @@
 // Veskel: start-up and the message loop.
+#include "app/appidentity.h"
 #include "app/shortcutfilter.h"
 #include "app/veskelmain.h"
 #include "dialogs/frmpassword.h"
@@ -15,6 +16,7 @@ int main(int argc, char **argv)
     veskel::KeepFreedPages();
     QApplication app(argc, argv); // takes the toolkit's own options out of argv
     win::InitCommandLine(argc, argv);
+    veskel::SetApplicationIdentity();
 
     veskel::TForm1 form1;
     veskel::TForm2 form2(&form1);

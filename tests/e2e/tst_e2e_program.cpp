@@ -380,6 +380,26 @@ private slots:
         m_x->key(prompt, "Escape");
     }
 
+    // The window and the password dialog carry the program's icon in the
+    // usual sizes, from the program itself, not only from a desktop entry.
+    void windowsCarryTheProgramIcon()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("note.vsk");
+        QVERIFY(writeDocument(path, "text"));
+        Program program(*m_x, dir, {path});
+        const QString prompt = m_x->waitForWindow("^Set Password$");
+        const QString main = m_x->waitForWindow(titlePattern(path));
+        for (const QString &id : {main, prompt}) {
+            QVERIFY(!id.isEmpty());
+            const QString icon = m_x->run("xprop", {"-id", id, "_NET_WM_ICON"});
+            for (const char *size : {"(16 x 16)", "(48 x 48)", "(128 x 128)"}) {
+                QVERIFY2(icon.contains(QLatin1String(size)), size);
+            }
+        }
+        m_x->key(prompt, "Escape");
+    }
+
     // A right click on a link, held as a hand holds it, opens the link (the
     // desktop's opener, here a stand-in that records its argument) and no
     // menu takes the release.
