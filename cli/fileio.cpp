@@ -105,6 +105,31 @@ void writeInPlace(const QByteArray &path, QByteArrayView bytes, const QString &w
     }
 }
 
+// The descriptor a path names when it is one the process already holds:
+// /dev/stdout, /dev/stderr, /dev/fd/N or /proc/self/fd/N; else -1.
+int heldDescriptor(const QByteArray &path)
+{
+    if (path == "/dev/stdout") {
+        return STDOUT_FILENO;
+    }
+    if (path == "/dev/stderr") {
+        return STDERR_FILENO;
+    }
+    for (const QByteArrayView prefix :
+         {QByteArrayView("/dev/fd/"), QByteArrayView("/proc/self/fd/")}) {
+        const QByteArrayView number =
+            QByteArrayView(path).sliced(std::min(prefix.size(), path.size()));
+        if (!path.startsWith(prefix) || number.isEmpty() || number.size() > 9 ||
+            !std::all_of(number.begin(), number.end(),
+                         [](char c) { return c >= '0' && c <= '9'; })) {
+            continue;
+        }
+        const int fd = number.toInt();
+        return ::fcntl(fd, F_GETFD) == -1 ? -1 : fd;
+    }
+    return -1;
+}
+
 // Writes the bytes to an unnamed file in target's folder and then puts it in
 // target's place; a file that dies before that leaves nothing behind. Where
 // the file system has no unnamed files, a named one is made and removed on
@@ -260,6 +285,23 @@ void WriteOutputFile(const QByteArray &path, QByteArrayView bytes, mode_t newFil
                      const QString &writeError)
 {
     struct stat info = {};
+    // A descriptor the caller opened (`-o /dev/stdout >> log`) is written as
+    // it stands, whatever it leads to. Following its link to a regular file
+    // and replacing that would throw away what the file held and leave the
+    // descriptor on the old, unlinked file.
+    if (const int fd = heldDescriptor(path); fd >= 0) {
+        if (::fstat(fd, &info) != 0) {
+            createError(path, SystemErrorMessage(errno));
+        }
+        if (const QString reason = unwritableReason(info.st_mode); !reason.isEmpty()) {
+            createError(path, reason);
+        }
+        if (const int error = writeFully(fd, bytes)) {
+            fileError(QStringLiteral("%1 %2. %3; the output is incomplete")
+                          .arg(writeError, DisplayName(path), SystemErrorMessage(error)));
+        }
+        return;
+    }
     if (::stat(path.constData(), &info) != 0) {
         const int error = errno;
         struct stat link = {};

@@ -32,6 +32,9 @@ bool ReadWholeInput(const QByteArray &path, qsizetype limit, SecureBuffer &out);
 void WriteStandardOutput(QByteArrayView bytes);
 
 // Writes the bytes to the output at path, symlinks followed:
+// - a path naming a descriptor the process holds (/dev/stdout, /dev/stderr,
+//   /dev/fd/N, /proc/self/fd/N) is written through that descriptor as it
+//   stands, like standard output, whatever file it leads to;
 // - a regular file is replaced atomically: an unnamed file in the same folder
 //   is written, synced and renamed over it, so on any failure (a kill
 //   included) the old file stays whole and no temporary file is left; it

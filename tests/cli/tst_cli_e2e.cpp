@@ -127,6 +127,8 @@ private slots:
     void fileNamesThatAreNotText();
     void outputKinds_data();
     void outputKinds();
+    void heldDescriptorsAreWrittenAsTheyStand_data();
+    void heldDescriptorsAreWrittenAsTheyStand();
     void replacesTheFileALinkLeadsTo();
     void noCoreFile();
     void passwordOnAnotherDescriptor();
@@ -654,6 +656,35 @@ void TestCliEndToEnd::outputKinds()
     QCOMPARE(after.st_ino, before.st_ino);
     QCOMPARE(after.st_mode, before.st_mode);
     QCOMPARE(entries(), entriesBefore);
+}
+
+// A path that names a descriptor the shell opened for appending is appended
+// to, not replaced: what the file held stays, and so does the shell's hold.
+void TestCliEndToEnd::heldDescriptorsAreWrittenAsTheyStand_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("written");
+    QTest::newRow("decrypt -o /dev/stdout >> log")
+        << "\"$0\" decrypt doc.vsk -o /dev/stdout --password-fd 0 >> log" << QByteArray("text");
+    QTest::newRow("encrypt -o /dev/fd/3 3>> log")
+        << "\"$0\" encrypt in.txt -o /dev/fd/3 --password-fd 0 3>> log"
+        << documentFor(QStringLiteral("pw"), QStringLiteral("text"));
+}
+
+void TestCliEndToEnd::heldDescriptorsAreWrittenAsTheyStand()
+{
+    QFETCH(QString, command);
+    QFETCH(QByteArray, written);
+    writeAll(path(QStringLiteral("in.txt")), "text");
+    writeAll(path(QStringLiteral("doc.vsk")),
+             documentFor(QStringLiteral("pw"), QStringLiteral("text")));
+    writeAll(path(QStringLiteral("log")), "before\n");
+    const Run r = runScript(QStringLiteral("exec 4>> log && ") + command +
+                                QStringLiteral(" && echo after >&4"),
+                            "pw\n");
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.err, QByteArray());
+    QCOMPARE(readAll(path(QStringLiteral("log"))), "before\n" + written + "after\n");
 }
 
 void TestCliEndToEnd::replacesTheFileALinkLeadsTo()
