@@ -4,7 +4,7 @@
 #include "cipher/documentfile.h"
 #include "cipher/storability.h"
 #include "editor/richeditor.h"
-#include "platform/memory.h"
+#include "runtime/memory.h"
 
 #include <QCryptographicHash>
 

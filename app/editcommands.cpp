@@ -1,7 +1,7 @@
 // TForm1's bars, edit commands, caret indicator and links.
 #include "editor/richeditor.h"
-#include "platform/shell.h"
-#include "platform/strtoint.h"
+#include "platform/winui/shell.h"
+#include "runtime/strtoint.h"
 #include "veskelmain.h"
 
 #include <QApplication>

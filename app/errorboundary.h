@@ -3,7 +3,7 @@
 #pragma once
 
 #include "messageboxes.h"
-#include "platform/exceptions.h"
+#include "runtime/exceptions.h"
 
 #include <exception>
 #include <new>

@@ -3,9 +3,9 @@
 #include "app/shortcutfilter.h"
 #include "app/veskelmain.h"
 #include "dialogs/frmpassword.h"
-#include "platform/coredump.h"
-#include "platform/memory.h"
-#include "platform/process.h"
+#include "platform/win/process.h"
+#include "runtime/coredump.h"
+#include "runtime/memory.h"
 
 #include <QApplication>
 

@@ -1,7 +1,7 @@
 #include "programtitle.h"
 
 #include "cmdline/cmdlinehelper.h"
-#include "platform/process.h"
+#include "platform/win/process.h"
 
 namespace veskel {
 

@@ -5,7 +5,7 @@
 #include "cmdline/cmdlinehelper.h"
 #include "dialogs/frmpassword.h"
 #include "editor/richeditor.h"
-#include "platform/formscale.h"
+#include "platform/winui/formscale.h"
 
 #include <QAbstractButton>
 #include <QAction>

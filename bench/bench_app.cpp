@@ -6,7 +6,7 @@
 #include "cipher/cryptoapi.h"
 #include "cipher/documentfile.h"
 #include "editor/richeditor.h"
-#include "platform/memory.h"
+#include "runtime/memory.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "cryptoapi.h"
 
-#include "platform/memory.h"
+#include "runtime/memory.h"
 
 namespace veskel {
 

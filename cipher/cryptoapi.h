@@ -6,7 +6,7 @@
 #pragma once
 
 #include "cipher/blockcodec.h"
-#include "platform/crypt.h"
+#include "platform/crypt/crypt.h"
 
 #include <QString>
 #include <QStringView>

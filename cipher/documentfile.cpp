@@ -1,9 +1,9 @@
 #include "documentfile.h"
 
 #include "cipher/blockcodec.h"
-#include "platform/codepage.h"
-#include "platform/exceptions.h"
-#include "platform/filekind.h"
+#include "platform/win/codepage.h"
+#include "runtime/exceptions.h"
+#include "runtime/filekind.h"
 
 #include <QSaveFile>
 

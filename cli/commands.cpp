@@ -9,8 +9,8 @@
 #include "cli/password.h"
 #include "cli/securebuffer.h"
 #include "cli/utf8.h"
-#include "platform/exceptions.h"
-#include "platform/memory.h"
+#include "runtime/exceptions.h"
+#include "runtime/memory.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "fileio.h"
 
 #include "cli/cliexit.h"
-#include "platform/exceptions.h"
-#include "platform/filekind.h"
+#include "runtime/exceptions.h"
+#include "runtime/filekind.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // veskel-cli: decrypts, encrypts and checks document files from the shell.
 #include "cli/commands.h"
-#include "platform/coredump.h"
-#include "platform/memory.h"
+#include "runtime/coredump.h"
+#include "runtime/memory.h"
 
 int main(int argc, char **argv)
 {

@@ -3,8 +3,8 @@
 #include "cli/cliexit.h"
 #include "cli/securebuffer.h"
 #include "cli/utf8.h"
-#include "platform/exceptions.h"
-#include "platform/memory.h"
+#include "runtime/exceptions.h"
+#include "runtime/memory.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,6 +1,6 @@
 #include "securebuffer.h"
 
-#include "platform/memory.h"
+#include "runtime/memory.h"
 
 #include <algorithm>
 #include <cstring>

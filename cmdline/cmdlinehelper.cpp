@@ -1,6 +1,6 @@
 #include "cmdlinehelper.h"
 
-#include "platform/process.h"
+#include "platform/win/process.h"
 
 #include <vector>
 

@@ -8,7 +8,7 @@
 // Nothing is cached: every call reads the command line again.
 #pragma once
 
-#include "platform/wintypes.h"
+#include "platform/win/wintypes.h"
 
 #include <QString>
 

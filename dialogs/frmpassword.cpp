@@ -1,6 +1,6 @@
 #include "frmpassword.h"
 
-#include "platform/formscale.h"
+#include "platform/winui/formscale.h"
 
 #include <QApplication>
 #include <QCursor>

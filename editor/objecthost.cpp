@@ -2,8 +2,8 @@
 
 #include "editor/objectstorage.h"
 #include "editor/richeditor.h"
-#include "platform/exceptions.h"
-#include "platform/winwindow.h"
+#include "platform/winui/winwindow.h"
+#include "runtime/exceptions.h"
 
 #include <QAction>
 #include <QApplication>

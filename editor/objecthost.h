@@ -3,7 +3,7 @@
 // and the right-click menu do with objects.
 #pragma once
 
-#include "platform/richeditole.h"
+#include "platform/richedit/richeditole.h"
 
 #include <QKeySequence>
 #include <QList>

@@ -1,8 +1,8 @@
 #include "objectstorage.h"
 
-#include "platform/exceptions.h"
-#include "platform/oleclipboard.h"
-#include "platform/winwindow.h"
+#include "platform/ole/oleclipboard.h"
+#include "platform/winui/winwindow.h"
+#include "runtime/exceptions.h"
 
 namespace veskel {
 

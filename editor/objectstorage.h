@@ -4,9 +4,9 @@
 // an error.
 #pragma once
 
-#include "platform/oledlg.h"
-#include "platform/oleobject.h"
-#include "platform/oletypes.h"
+#include "platform/ole/oleobject.h"
+#include "platform/ole/oletypes.h"
+#include "platform/oledlg/oledlg.h"
 
 #include <memory>
 

@@ -2,10 +2,10 @@
 
 #include "editor/objecthost.h"
 #include "editor/objectstorage.h"
-#include "platform/codepage.h"
-#include "platform/exceptions.h"
-#include "platform/memory.h"
-#include "platform/richeditlib.h"
+#include "platform/richedit/richeditlib.h"
+#include "platform/win/codepage.h"
+#include "runtime/exceptions.h"
+#include "runtime/memory.h"
 
 #include <QBuffer>
 #include <QContextMenuEvent>

@@ -7,7 +7,7 @@
 
 #include "editor/richeditorproperties.h"
 #include "editor/richeditstrings.h"
-#include "platform/richedit.h"
+#include "platform/richedit/richedit.h"
 
 #include <QPointer>
 #include <QWidget>

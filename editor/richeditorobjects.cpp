@@ -3,9 +3,9 @@
 // commands.
 #include "editor/objecthost.h"
 #include "editor/objectstorage.h"
-#include "platform/exceptions.h"
-#include "platform/winwindow.h"
+#include "platform/winui/winwindow.h"
 #include "richeditor.h"
+#include "runtime/exceptions.h"
 
 #include <cstring>
 
@@ -87,44 +87,44 @@ bool TRichEditor::InsertObject()
     char file[256];
     std::memset(file, 0, sizeof file);
     std::shared_ptr<IOleObject> object;
-    OLEUIINSERTOBJECTA data{};
+    OLEUIINSERTOBJECTA dialogData{};
     REOBJECT reobject{};
     const AtExit cleanup([&] {
-        FreeIconPicture(data.hMetaPict);
+        FreeIconPicture(dialogData.hMetaPict);
         object.reset();
-        data = OLEUIINSERTOBJECTA{};
+        dialogData = OLEUIINSERTOBJECTA{};
         reobject = REOBJECT{};
         storage.reset();
         site.reset();
     });
 
-    data.cbStruct = sizeof(OLEUIINSERTOBJECTA);
-    data.dwFlags = IOF_SELECTCREATENEW | IOF_CREATENEWOBJECT | IOF_CREATEFILEOBJECT |
-                   IOF_CREATELINKOBJECT | IOF_VERIFYSERVERSEXIST;
-    data.hWndOwner = window;
-    data.lpfnHook = &CenterDialogHook;
-    data.lpszFile = file;
-    data.cchFile = sizeof file;
-    data.iid = IID_IOleObject;
-    data.oleRender = OLERENDER_DRAW;
-    data.lpIOleClientSite = site;
-    data.lpIStorage = storage;
-    data.ppvObj = &object;
-    if (OleUIInsertObjectA(&data) != OLEUI_OK || !object) {
+    dialogData.cbStruct = sizeof(OLEUIINSERTOBJECTA);
+    dialogData.dwFlags = IOF_SELECTCREATENEW | IOF_CREATENEWOBJECT | IOF_CREATEFILEOBJECT |
+                         IOF_CREATELINKOBJECT | IOF_VERIFYSERVERSEXIST;
+    dialogData.hWndOwner = window;
+    dialogData.lpfnHook = &CenterDialogHook;
+    dialogData.lpszFile = file;
+    dialogData.cchFile = sizeof file;
+    dialogData.iid = IID_IOleObject;
+    dialogData.oleRender = OLERENDER_DRAW;
+    dialogData.lpIOleClientSite = site;
+    dialogData.lpIStorage = storage;
+    dialogData.ppvObj = &object;
+    if (OleUIInsertObjectA(&dialogData) != OLEUI_OK || !object) {
         return false;
     }
-    const bool createdNew = (data.dwFlags & IOF_SELECTCREATENEW) != 0;
-    const bool asIcon = (data.dwFlags & IOF_CHECKDISPLAYASICON) != 0;
+    const bool createdNew = (dialogData.dwFlags & IOF_SELECTCREATENEW) != 0;
+    const bool asIcon = (dialogData.dwFlags & IOF_CHECKDISPLAYASICON) != 0;
 
     reobject.cbStruct = sizeof(REOBJECT);
     reobject.cp = REO_CP_SELECTION;
-    reobject.clsid = data.clsid;
+    reobject.clsid = dialogData.clsid;
     reobject.poleobj = object;
     reobject.pstg = storage;
     reobject.polesite = site;
     reobject.dvaspect = DVASPECT_CONTENT;
     reobject.dwFlags = createdNew ? REO_RESIZABLE | REO_BLANK : REO_RESIZABLE;
-    SetDisplayAspect(object, asIcon, data.hMetaPict, reobject.dvaspect);
+    SetDisplayAspect(object, asIcon, dialogData.hMetaPict, reobject.dvaspect);
 
     CHARRANGE range{};
     if (HandleAllocated()) {
@@ -177,40 +177,40 @@ bool TRichEditor::PasteSpecial()
           u"RichEdit Text and Objects", OLEUIPASTE_PASTE);
     UINT linkTypes[1] = {formats.linkSource};
 
-    OLEUIPASTESPECIALW data{};
+    OLEUIPASTESPECIALW dialogData{};
     const AtExit cleanup([&] {
-        FreeIconPicture(data.hMetaPict);
-        data.lpSrcDataObj.reset();
-        data = OLEUIPASTESPECIALW{};
+        FreeIconPicture(dialogData.hMetaPict);
+        dialogData.lpSrcDataObj.reset();
+        dialogData = OLEUIPASTESPECIALW{};
     });
-    data.cbStruct = sizeof(OLEUIPASTESPECIALW);
-    data.dwFlags = PSF_SELECTPASTE;
-    data.hWndOwner = window();
-    data.lpfnHook = &CenterDialogHook;
-    data.arrPasteEntries = entries;
-    data.cPasteEntries = 6;
-    data.arrLinkTypes = linkTypes;
-    data.cLinkTypes = 1;
-    if (OleUIPasteSpecialW(&data) != OLEUI_OK) {
+    dialogData.cbStruct = sizeof(OLEUIPASTESPECIALW);
+    dialogData.dwFlags = PSF_SELECTPASTE;
+    dialogData.hWndOwner = window();
+    dialogData.lpfnHook = &CenterDialogHook;
+    dialogData.arrPasteEntries = entries;
+    dialogData.cPasteEntries = 6;
+    dialogData.arrLinkTypes = linkTypes;
+    dialogData.cLinkTypes = 1;
+    if (OleUIPasteSpecialW(&dialogData) != OLEUI_OK) {
         return false;
     }
-    const int index = data.nSelectedIndex;
+    const int index = dialogData.nSelectedIndex;
     if (index < 0 || index >= 6) {
         return false;
     }
     if (index >= 2) {
         return SUCCEEDED(m_richEditOle->ImportDataObject(
-            data.lpSrcDataObj, entries[index].fmtetc.cfFormat, data.hMetaPict));
+            dialogData.lpSrcDataObj, entries[index].fmtetc.cfFormat, dialogData.hMetaPict));
     }
 
     std::shared_ptr<IOleClientSite> site;
     m_richEditOle->GetClientSite(site);
     std::shared_ptr<IStorage> storage = CreateObjectStorage();
     std::shared_ptr<IOleObject> object;
-    OleCheck(index == 0 ? OleCreateFromData(data.lpSrcDataObj, IID_IOleObject, OLERENDER_DRAW,
+    OleCheck(index == 0 ? OleCreateFromData(dialogData.lpSrcDataObj, IID_IOleObject, OLERENDER_DRAW,
                                             nullptr, site, storage, object)
-                        : OleCreateLinkFromData(data.lpSrcDataObj, IID_IOleObject, OLERENDER_DRAW,
-                                                nullptr, site, storage, object));
+                        : OleCreateLinkFromData(dialogData.lpSrcDataObj, IID_IOleObject,
+                                                OLERENDER_DRAW, nullptr, site, storage, object));
     REOBJECT reobject{};
     reobject.cbStruct = sizeof(REOBJECT);
     reobject.cp = REO_CP_SELECTION;
@@ -220,8 +220,8 @@ bool TRichEditor::PasteSpecial()
     reobject.polesite = site;
     reobject.dvaspect = DVASPECT_CONTENT;
     reobject.dwFlags = REO_RESIZABLE;
-    SetDisplayAspect(object, (data.dwFlags & PSF_CHECKDISPLAYASICON) != 0, data.hMetaPict,
-                     reobject.dvaspect);
+    SetDisplayAspect(object, (dialogData.dwFlags & PSF_CHECKDISPLAYASICON) != 0,
+                     dialogData.hMetaPict, reobject.dvaspect);
     RichEditWindow *inner = InnerWindow();
     CHARRANGE range{};
     inner->exGetSel(range);

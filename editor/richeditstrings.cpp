@@ -1,10 +1,10 @@
 #include "richeditstrings.h"
 
 #include "editor/richeditor.h"
-#include "platform/codepage.h"
-#include "platform/exceptions.h"
-#include "platform/filekind.h"
-#include "platform/memory.h"
+#include "platform/win/codepage.h"
+#include "runtime/exceptions.h"
+#include "runtime/filekind.h"
+#include "runtime/memory.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -265,7 +265,7 @@ void TRichEditStrings::StreamIn(QIODevice &stream, std::optional<TEncoding> enco
 
     EDITSTREAM editStream{reinterpret_cast<DWORD_PTR>(&context), 0, &TRichEditStrings::ReadChunk};
     window->streamIn(format, editStream);
-    if ((format & 0x2) != 0 && editStream.dwError != 0) {
+    if ((format & SF_RTF) != 0 && editStream.dwError != 0) {
         // The window did not take the data as rich text: read it again as
         // UTF-16 text.
         if (!stream.seek(start)) {

@@ -2,7 +2,7 @@
 // into the rich edit window, and the window's display lines as text.
 #pragma once
 
-#include "platform/richeditconst.h"
+#include "platform/richedit/richeditconst.h"
 
 #include <QByteArray>
 #include <QIODevice>

@@ -1,7 +1,7 @@
 // Fuzzes reading an object from its bytes, as they come from the clipboard
 // or from the objects of a pasted rich text. An object that loads saves to
 // bytes that load again and save the same.
-#include "platform/oleobject.h"
+#include "platform/ole/oleobject.h"
 
 #include <QByteArray>
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 // Plain stream data into the rich edit window: any bytes load, and the text
 // the window reports agrees with its own length and line numbering.
-#include "platform/richedit.h"
+#include "platform/richedit/richedit.h"
 
 #include <QApplication>
 

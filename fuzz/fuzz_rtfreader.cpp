@@ -5,8 +5,8 @@
 // accept exactly the data that begins with "{\rtf". What it read is written
 // as RTF, which must be 7-bit and read back to the same text; written again,
 // that copy must give the same RTF.
-#include "platform/rtfreader.h"
-#include "platform/rtfwriter.h"
+#include "platform/rtf/rtfreader.h"
+#include "platform/rtf/rtfwriter.h"
 
 #include <QByteArray>
 #include <QGuiApplication>

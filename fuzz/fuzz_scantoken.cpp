@@ -6,7 +6,7 @@
 // (b) The data, read as UTF-16 units and split at each NUL unit, is an argv:
 //     quoted into a command line, the tokenizer must give each argument back.
 #include "cmdline/cmdlinehelper.h"
-#include "platform/process.h"
+#include "platform/win/process.h"
 
 #include <QString>
 #include <QStringList>

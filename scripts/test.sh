@@ -18,6 +18,8 @@ if [ "${1:-}" = "--sanitize" ]; then
     export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 fi
 
+# CI builds with warnings as errors (VESKEL_WERROR=ON).
+flags+=(-DVESKEL_WERROR="${VESKEL_WERROR:-OFF}")
 cmake -S "$root" -B "$dir" -G Ninja "${flags[@]}" >/dev/null
 cmake --build "$dir" -j "$(nproc)"
 export QT_QPA_PLATFORM=offscreen

@@ -4,7 +4,7 @@
 #include "app/veskelmain.h"
 #include "dialogs/frmpassword.h"
 #include "editor/richeditor.h"
-#include "platform/richedit.h"
+#include "platform/richedit/richedit.h"
 
 #include <QAbstractButton>
 #include <QAccessible>

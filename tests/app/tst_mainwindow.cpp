@@ -5,7 +5,7 @@
 #include "app/veskelmain.h"
 #include "dialogs/frmpassword.h"
 #include "editor/richeditor.h"
-#include "platform/process.h"
+#include "platform/win/process.h"
 
 #include <QAction>
 #include <QApplication>

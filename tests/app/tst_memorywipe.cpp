@@ -3,7 +3,7 @@
 // then every writable mapping of the process is searched for the old text.
 #include "cipher/cryptoapi.h"
 #include "cipher/documentfile.h"
-#include "platform/memory.h"
+#include "runtime/memory.h"
 #include "windowharness.h"
 
 #include <QClipboard>

@@ -3,8 +3,8 @@
 // it is saved, and failures reach the error box.
 #include "../editor/objecttestutil.h"
 #include "cipher/documentfile.h"
-#include "platform/olestorage.h"
-#include "platform/richeditole.h"
+#include "platform/ole/olestorage.h"
+#include "platform/richedit/richeditole.h"
 #include "windowharness.h"
 
 #include <QClipboard>

@@ -2,7 +2,7 @@
 #include "cipher/blockcodec.h"
 #include "cipher/documentfile.h"
 #include "cipher/storability.h"
-#include "platform/exceptions.h"
+#include "runtime/exceptions.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
 #include "cmdline/cmdlinehelper.h"
-#include "platform/process.h"
+#include "platform/win/process.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,5 +1,5 @@
 #include "dialogs/frmpassword.h"
-#include "platform/formscale.h"
+#include "platform/winui/formscale.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -5,9 +5,9 @@
 #include "editor/objectstorage.h"
 #include "editortestutil.h"
 #include "objecttestutil.h"
-#include "platform/exceptions.h"
-#include "platform/oleclipboard.h"
-#include "platform/winwindow.h"
+#include "platform/ole/oleclipboard.h"
+#include "platform/winui/winwindow.h"
+#include "runtime/exceptions.h"
 
 #include <QAction>
 #include <QClipboard>

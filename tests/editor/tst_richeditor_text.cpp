@@ -1,8 +1,8 @@
 // The editor control's content: loading, whole text, display lines and the
 // rich edit window's creation.
 #include "editortestutil.h"
-#include "platform/exceptions.h"
-#include "platform/richeditlib.h"
+#include "platform/richedit/richeditlib.h"
+#include "runtime/exceptions.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,0 +1,608 @@
+#include "platform/richedit/richedit.h"
+
+#include "platform/richedit/links.h"
+#include "platform/richedit/plaintext.h"
+#include "platform/rtf/rtfreader.h"
+#include "platform/rtf/rtfwriter.h"
+#include "platform/win/codepage.h"
+#include "runtime/memory.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QBuffer>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QImage>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocumentFragment>
+#include <QTextFrame>
+#include <QTextLayout>
+#include <QUrl>
+
+#include <algorithm>
+#include <cstring>
+
+namespace win {
+
+namespace {
+
+const QString kRtfMime = QStringLiteral("text/rtf");
+const QString kRtfMimeAlt = QStringLiteral("application/rtf");
+
+} // namespace
+
+RichEditWindow::RichEditWindow(DWORD style, QWidget *parent)
+    : QTextEdit(parent)
+    , m_style(style)
+{
+    setAcceptRichText(true);
+    QTextEdit::setReadOnly((style & ES_READONLY) != 0);
+    setHorizontalScrollBarPolicy((style & WS_HSCROLL) != 0 ? Qt::ScrollBarAsNeeded
+                                                           : Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy((style & WS_VSCROLL) != 0 ? Qt::ScrollBarAsNeeded
+                                                         : Qt::ScrollBarAlwaysOff);
+    if ((style & ES_SELECTIONBAR) != 0) {
+        // The margin at the left where a click selects lines.
+        setViewportMargins(8, 0, 0, 0);
+    }
+    connect(document(), &QTextDocument::contentsChange, this, [this](int position, int, int added) {
+        m_linesValid = false;
+        // The cached paragraph is a copy of old text: it goes at once.
+        veskel::WipeString(m_cachedText);
+        m_cachedBlock = -1;
+        watchLongRuns(position, added);
+    });
+    connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
+            [this](const QSizeF &) { m_linesValid = false; });
+    connect(this, &QTextEdit::textChanged, this, [this] {
+        if ((m_eventMask & ENM_CHANGE) != 0) {
+            emit changeNotify();
+        }
+    });
+    connect(this, &QTextEdit::cursorPositionChanged, this, [this] {
+        if ((m_eventMask & ENM_SELCHANGE) != 0) {
+            emit selChangeNotify();
+        }
+    });
+    viewport()->setMouseTracking(true);
+    setUpObjects();
+}
+
+RichEditWindow::~RichEditWindow()
+{
+    flush();
+}
+
+// ---------------------------------------------------------------------------
+// Gathered edits
+
+QTextCursor &RichEditWindow::editCursor()
+{
+    if (!m_batchOpen) {
+        m_batchCursor = textCursor();
+        m_batchCursor.beginEditBlock();
+        m_batchOpen = true;
+        scheduleFlush();
+    }
+    return m_batchCursor;
+}
+
+void RichEditWindow::scheduleFlush()
+{
+    if (!m_flushQueued) {
+        m_flushQueued = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_flushQueued = false;
+                flush();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void RichEditWindow::flush()
+{
+    if (!m_batchOpen) {
+        return;
+    }
+    m_batchOpen = false;
+    const QTextCursor cursor = m_batchCursor;
+    m_batchCursor.endEditBlock();
+    m_batchCursor = QTextCursor();
+    // Selecting does not scroll; only scrollCaret does.
+    const int h = horizontalScrollBar()->value();
+    const int v = verticalScrollBar()->value();
+    setTextCursor(cursor);
+    if (m_scrollPending) {
+        m_scrollPending = false;
+        ensureCursorVisible();
+    } else {
+        horizontalScrollBar()->setValue(h);
+        verticalScrollBar()->setValue(v);
+    }
+}
+
+LONG RichEditWindow::contentLength() const
+{
+    return document()->characterCount() - 1;
+}
+
+// ---------------------------------------------------------------------------
+// Selection and edits
+
+void RichEditWindow::exGetSel(CHARRANGE &range)
+{
+    const QTextCursor &cursor = m_batchOpen ? m_batchCursor : textCursor();
+    range.cpMin = cursor.selectionStart();
+    range.cpMax = cursor.selectionEnd();
+}
+
+LRESULT RichEditWindow::exSetSel(CHARRANGE range)
+{
+    QTextCursor &cursor = editCursor();
+    const LONG length = contentLength();
+    if (range.cpMin == 0 && range.cpMax == -1) {
+        cursor.setPosition(0);
+        cursor.setPosition(length, QTextCursor::KeepAnchor);
+    } else if (range.cpMin < 0) {
+        cursor.setPosition(length); // nothing selected, the caret at the end
+    } else {
+        const LONG anchor = std::min(range.cpMin, length);
+        const LONG active = range.cpMax < 0 ? length : std::min(range.cpMax, length);
+        cursor.setPosition(anchor);
+        cursor.setPosition(active, QTextCursor::KeepAnchor);
+    }
+    return cursor.selectionEnd();
+}
+
+void RichEditWindow::setSel(LONG start, LONG end)
+{
+    exSetSel({start, end});
+}
+
+void RichEditWindow::replaceSel(BOOL canUndo, const QString &text)
+{
+    if (isReadOnly()) {
+        return;
+    }
+    QTextCursor &cursor = editCursor();
+    if (canUndo == FALSE) {
+        // An edit that cannot be undone leaves no history to undo into.
+        document()->setUndoRedoEnabled(false);
+        insertPlainText(cursor, text);
+        document()->setUndoRedoEnabled(true);
+    } else {
+        insertPlainText(cursor, text);
+    }
+}
+
+LRESULT RichEditWindow::findText(WPARAM flags, const FINDTEXTW &find)
+{
+    const QString needle =
+        find.lpstrText == nullptr ? QString() : QString::fromUtf16(find.lpstrText);
+    if (needle.isEmpty()) {
+        return -1;
+    }
+    const LONG length = contentLength();
+    const bool forward = (flags & FR_DOWN) != 0;
+    QTextDocument::FindFlags options;
+    if ((flags & FR_MATCHCASE) != 0) {
+        options |= QTextDocument::FindCaseSensitively;
+    }
+    if ((flags & FR_WHOLEWORD) != 0) {
+        options |= QTextDocument::FindWholeWords;
+    }
+    const LONG from = std::clamp(find.chrg.cpMin, 0, length);
+    LONG limit = find.chrg.cpMax < 0 ? (forward ? length : 0) : std::min(find.chrg.cpMax, length);
+    const QString normalized = NormalizeBreaks(needle);
+    const bool crossesBlocks =
+        normalized.contains(QChar::ParagraphSeparator) || normalized.contains(QChar::LineSeparator);
+
+    if (crossesBlocks) {
+        // A text with line breaks: search the content with each break as one
+        // character, so that indexes are positions.
+        QString content = contentText(false, 0, length)
+                              .replace(u'\r', QChar::ParagraphSeparator)
+                              .replace(u'\v', QChar::LineSeparator);
+        const veskel::WipedOnExit wipeContent(content);
+        const Qt::CaseSensitivity cs =
+            (flags & FR_MATCHCASE) != 0 ? Qt::CaseSensitive : Qt::CaseInsensitive;
+        qsizetype at = forward ? content.indexOf(normalized, from, cs)
+                               : content.lastIndexOf(normalized, from, cs);
+        if (at < 0) {
+            return -1;
+        }
+        const bool inRange = forward ? at + normalized.size() <= limit : at >= limit;
+        return inRange ? static_cast<LRESULT>(at) : -1;
+    }
+    if (!forward) {
+        options |= QTextDocument::FindBackward;
+    }
+    const QTextCursor found = document()->find(needle, from, options);
+    if (found.isNull()) {
+        return -1;
+    }
+    const int start = found.selectionStart();
+    const bool inRange = forward ? found.selectionEnd() <= limit : start >= limit;
+    return inRange ? start : -1;
+}
+
+void RichEditWindow::scrollCaret()
+{
+    if (m_batchOpen) {
+        m_scrollPending = true;
+    } else {
+        ensureCursorVisible();
+    }
+}
+
+BOOL RichEditWindow::undoEdit()
+{
+    flush();
+    if (!document()->isUndoAvailable()) {
+        return FALSE;
+    }
+    undo();
+    return TRUE;
+}
+
+BOOL RichEditWindow::redoEdit()
+{
+    flush();
+    if (!document()->isRedoAvailable()) {
+        return FALSE;
+    }
+    redo();
+    return TRUE;
+}
+
+BOOL RichEditWindow::canUndo() const
+{
+    return document()->isUndoAvailable() ? TRUE : FALSE;
+}
+
+BOOL RichEditWindow::canRedo() const
+{
+    return document()->isRedoAvailable() ? TRUE : FALSE;
+}
+
+void RichEditWindow::cutSelection()
+{
+    flush();
+    if (!textCursor().hasSelection()) {
+        return;
+    }
+    if (isReadOnly()) {
+        copy();
+    } else {
+        cut();
+    }
+}
+
+void RichEditWindow::copySelection()
+{
+    flush();
+    if (textCursor().hasSelection()) {
+        copy();
+    }
+}
+
+void RichEditWindow::pasteClipboard()
+{
+    flush();
+    if (!isReadOnly() && canPaste(0) != FALSE) {
+        paste();
+    }
+}
+
+void RichEditWindow::clearSelection()
+{
+    flush();
+    QTextCursor cursor = textCursor();
+    if (cursor.hasSelection() && !isReadOnly()) {
+        cursor.removeSelectedText();
+        setTextCursor(cursor);
+    }
+}
+
+BOOL RichEditWindow::canPaste(UINT) const
+{
+    const QMimeData *mime = QApplication::clipboard()->mimeData();
+    return mime != nullptr && !mime->formats().isEmpty() && canInsertFromMimeData(mime) ? TRUE
+                                                                                        : FALSE;
+}
+
+BOOL RichEditWindow::setReadOnly(BOOL readOnly)
+{
+    flush();
+    QTextEdit::setReadOnly(readOnly != FALSE);
+    if (readOnly != FALSE) {
+        m_style |= ES_READONLY;
+    } else {
+        m_style &= ~ES_READONLY;
+    }
+    return TRUE;
+}
+
+// ---------------------------------------------------------------------------
+// Links
+
+void RichEditWindow::autoUrlDetect(BOOL on)
+{
+    if (on != FALSE && m_links == nullptr) {
+        m_links = new LinkHighlighter(document());
+        m_links->setHotColor(m_hotTrackColor);
+    } else if (on == FALSE && m_links != nullptr) {
+        delete m_links;
+        m_links = nullptr;
+    }
+}
+
+void RichEditWindow::setHotTrackColor(const QColor &color)
+{
+    m_hotTrackColor = color;
+    if (m_links != nullptr) {
+        m_links->setHotColor(color);
+    }
+}
+
+bool RichEditWindow::autoUrlDetecting() const
+{
+    return m_links != nullptr;
+}
+
+CHARRANGE RichEditWindow::linkAt(LONG position) const
+{
+    if (m_links == nullptr || position < 0 || position >= contentLength()) {
+        return {-1, -1};
+    }
+    const QTextBlock block = document()->findBlock(position);
+    const int offset = position - block.position();
+    for (const TextSpan &link : FindLinks(block.text())) {
+        if (offset >= link.start && offset < link.start + link.length) {
+            return {block.position() + link.start, block.position() + link.start + link.length};
+        }
+    }
+    return {-1, -1};
+}
+
+CHARRANGE RichEditWindow::linkUnder(const QPoint &viewportPos)
+{
+    constexpr CHARRANGE none{-1, -1};
+    if (m_links == nullptr) {
+        return none;
+    }
+    // The character under the mouse, if the mouse is over one.
+    const QPointF point(viewportPos.x() + horizontalScrollBar()->value(),
+                        viewportPos.y() + verticalScrollBar()->value());
+    QAbstractTextDocumentLayout *layout = document()->documentLayout();
+    const int hit = layout->hitTest(point, Qt::ExactHit);
+    if (hit < 0) {
+        return none;
+    }
+    const QTextBlock block = document()->findBlock(hit);
+    const QTextLayout *textLayout = block.layout();
+    if (textLayout == nullptr) {
+        return none;
+    }
+    const QPointF inBlock = point - layout->blockBoundingRect(block).topLeft();
+    LONG position = -1;
+    for (int i = 0; i < textLayout->lineCount(); ++i) {
+        const QTextLine line = textLayout->lineAt(i);
+        if (!line.rect().contains(inBlock) || inBlock.x() > line.x() + line.naturalTextWidth()) {
+            continue;
+        }
+        const int index = line.xToCursor(inBlock.x(), QTextLine::CursorOnCharacter);
+        if (index >= line.textStart() && index < line.textStart() + line.textLength()) {
+            position = block.position() + index;
+        }
+        break;
+    }
+    return linkAt(position);
+}
+
+bool RichEditWindow::sendLinkNotification(UINT message, const QPoint &viewportPos, CHARRANGE *found)
+{
+    const CHARRANGE range = linkUnder(viewportPos);
+    if (range.cpMin < 0) {
+        return false;
+    }
+    if (found != nullptr) {
+        *found = range;
+    }
+    if ((m_eventMask & ENM_LINK) != 0) {
+        ENLINK link{};
+        link.nmhdr = {this, 0, EN_LINK};
+        link.msg = message;
+        link.chrg = range;
+        emit linkNotify(link);
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Events
+
+bool RichEditWindow::viewportEvent(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::Paint:
+    case QEvent::Resize:
+        flush();
+        break;
+    case QEvent::MouseMove: {
+        flush();
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        CHARRANGE hot{-1, -1};
+        const bool overLink = sendLinkNotification(WM_MOUSEMOVE, mouse->position().toPoint(), &hot);
+        viewport()->setCursor(overLink ? Qt::PointingHandCursor : Qt::IBeamCursor);
+        if (m_links != nullptr) {
+            m_links->setHotLink(hot.cpMin); // drawn in the hot-track colour while hovered
+        }
+        break;
+    }
+    case QEvent::Leave:
+        if (m_links != nullptr) {
+            m_links->setHotLink(-1);
+        }
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease: {
+        flush();
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        const bool press = event->type() == QEvent::MouseButtonPress;
+        if (mouse->button() == Qt::LeftButton) {
+            sendLinkNotification(press ? WM_LBUTTONDOWN : WM_LBUTTONUP,
+                                 mouse->position().toPoint());
+        } else if (mouse->button() == Qt::RightButton) {
+            sendLinkNotification(press ? WM_RBUTTONDOWN : WM_RBUTTONUP,
+                                 mouse->position().toPoint());
+        }
+        break;
+    }
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        flush();
+        break;
+    default:
+        break;
+    }
+    return QTextEdit::viewportEvent(event);
+}
+
+void RichEditWindow::keyPressEvent(QKeyEvent *event)
+{
+    flush();
+    const QString typed = event->text();
+    if (!typed.isEmpty() && typed.front().isPrint() && !textCursor().hasSelection() &&
+        contentLength() + typed.size() > m_textLimit) {
+        QApplication::beep();
+        event->accept();
+        return;
+    }
+    QTextEdit::keyPressEvent(event);
+}
+
+void RichEditWindow::contextMenuEvent(QContextMenuEvent *event)
+{
+    flush();
+    event->accept();
+    if (event->reason() == QContextMenuEvent::Mouse && linkUnder(event->pos()).cpMin >= 0) {
+        // The request comes with the right button's press on this platform:
+        // over a link the release opens the link, so no menu may take it.
+        return;
+    }
+    if (m_oleCallback == nullptr) {
+        emit contextMenuRequested(event->globalPos());
+        return;
+    }
+    // The host decides what the menu is; it is told what is selected.
+    const QTextCursor cursor = textCursor();
+    const CHARRANGE range{cursor.selectionStart(), cursor.selectionEnd()};
+    const std::vector<PositionedObject> objects = ObjectsOf(*document(), range.cpMin, range.cpMax);
+    WORD selection = range.cpMin == range.cpMax ? SEL_EMPTY : 0;
+    if (range.cpMax - range.cpMin > static_cast<LONG>(objects.size())) {
+        selection |= SEL_TEXT;
+    }
+    if (!objects.empty()) {
+        selection |= objects.size() > 1 ? SEL_MULTIOBJECT : SEL_OBJECT;
+    }
+    if (range.cpMax - range.cpMin > 1) {
+        selection |= SEL_MULTICHAR;
+    }
+    const std::shared_ptr<IOleObject> object =
+        objects.size() == 1 ? objects.front().record->object : nullptr;
+    void *menu = nullptr;
+    m_contextMenuAt = event->globalPos();
+    m_oleCallback->GetContextMenu(selection, object, range, &menu);
+}
+
+QMimeData *RichEditWindow::createMimeDataFromSelection() const
+{
+    const QTextCursor cursor = textCursor();
+    if (m_oleCallback != nullptr) {
+        std::shared_ptr<IDataObject> own;
+        const CHARRANGE range{cursor.selectionStart(), cursor.selectionEnd()};
+        if (m_oleCallback->GetClipboardData(range, 1, own) == S_OK && own) {
+            auto *mime = new QMimeData;
+            for (const QString &format : own->mimeData().formats()) {
+                mime->setData(format, own->mimeData().data(format));
+            }
+            return mime;
+        }
+    }
+    auto *mime = new QMimeData;
+    const QTextDocumentFragment fragment(cursor);
+    QString plain = contentText(false, cursor.selectionStart(), cursor.selectionEnd());
+    plain.replace(u'\r', u'\n');
+    plain.remove(QChar::ObjectReplacementCharacter);
+    mime->setText(plain);
+    mime->setHtml(fragment.toHtml());
+    const QByteArray rtf = WriteRtf(*document(), cursor.selectionStart(), cursor.selectionEnd());
+    mime->setData(kRtfMime, rtf);
+    mime->setData(kRtfMimeAlt, rtf);
+    addObjectFormats(*mime, cursor.selectionStart(), cursor.selectionEnd());
+    return mime;
+}
+
+bool RichEditWindow::canInsertFromMimeData(const QMimeData *source) const
+{
+    if (source == nullptr) {
+        return false;
+    }
+    const bool objects = m_oleCallback != nullptr && (source->hasFormat(kMimeRichTextAndObjects) ||
+                                                      source->hasFormat(kMimeEmbeddedObject) ||
+                                                      !LocalFilesOf(*source).isEmpty());
+    return objects || source->hasFormat(kRtfMime) || source->hasFormat(kRtfMimeAlt) ||
+           source->hasHtml() || source->hasText() || source->hasImage();
+}
+
+void RichEditWindow::insertFromMimeData(const QMimeData *source)
+{
+    if (source == nullptr || isReadOnly() || !acceptsData(*source, 0)) {
+        return;
+    }
+    flush();
+    QTextCursor cursor = textCursor();
+    cursor.beginEditBlock();
+    const bool plainMode = (m_textMode & TM_PLAINTEXT) != 0;
+    bool done = false;
+    if (!plainMode && m_oleCallback != nullptr) {
+        // This program's own rich content first, then an object alone.
+        if (source->hasFormat(kMimeRichTextAndObjects)) {
+            done = pasteRichText(cursor, source->data(kMimeRichTextAndObjects));
+        }
+        if (!done && source->hasFormat(kMimeEmbeddedObject)) {
+            done = pasteObject(cursor, *source, false, nullptr);
+        }
+    }
+    const QByteArray rtf =
+        source->hasFormat(kRtfMime) ? source->data(kRtfMime) : source->data(kRtfMimeAlt);
+    if (!done && !plainMode && IsRtfData(rtf)) {
+        done = pasteRichText(cursor, rtf);
+    }
+    if (!done && !plainMode && source->hasHtml()) {
+        cursor.insertFragment(QTextDocumentFragment::fromHtml(source->html(), document()));
+        done = true;
+    }
+    if (!done && source->hasText()) {
+        insertPlainText(cursor, source->text());
+        done = true;
+    }
+    if (!done && !plainMode && source->hasImage()) {
+        const QImage image = qvariant_cast<QImage>(source->imageData());
+        if (!image.isNull()) {
+            pastePicture(cursor, image);
+        }
+    }
+    cursor.endEditBlock();
+    setTextCursor(cursor);
+}
+
+} // namespace win

@@ -1,0 +1,209 @@
+// The rich edit window: a QTextEdit that answers the messages the editor
+// control sends, with the rich edit control's numbering and edge behaviour.
+//
+// Positions are QTextDocument positions: a paragraph break counts as one
+// character and an embedded object is one U+FFFC character. Lines are the
+// display lines of the widget's own layout at its current width.
+//
+// Edits made through messages are gathered in one edit block that closes at
+// the next turn of the event loop, or as soon as a message needs the layout,
+// so that a loop of finds and replacements costs no relayout per step while
+// every position it reads stays exact.
+#pragma once
+
+#include "platform/richedit/richeditconst.h"
+#include "platform/richedit/richeditole.h"
+
+#include <QTextCursor>
+#include <QTextEdit>
+
+class QMimeData;
+
+namespace win {
+
+class LinkHighlighter;
+class RichEditOleInterface;
+class ObjectDrawer;
+
+class RichEditWindow : public QTextEdit
+{
+    Q_OBJECT
+
+public:
+    // style: the window styles (ES_READONLY, ES_SELECTIONBAR, WS_HSCROLL...).
+    explicit RichEditWindow(DWORD style, QWidget *parent = nullptr);
+    ~RichEditWindow() override;
+
+    DWORD style() const { return m_style; }
+
+    // Content.
+    LRESULT streamIn(UINT format, EDITSTREAM &stream);
+    LRESULT streamOut(UINT format, EDITSTREAM &stream);
+    LRESULT getTextEx(const GETTEXTEX &request, LPWSTR buffer);
+    LRESULT getTextLengthEx(const GETTEXTLENGTHEX &request);
+    // WM_SETTEXT: the whole content as plain text; CR LF, CR and LF each end a
+    // paragraph. Empties the undo history.
+    BOOL setWindowText(LPCWSTR text);
+    // WM_GETTEXTLENGTH and WM_GETTEXT, with CR LF paragraph breaks.
+    LRESULT getWindowTextLength();
+    LRESULT getWindowText(LPWSTR buffer, LRESULT room);
+    LRESULT getTextMode() const { return m_textMode; }
+    // Fails (non-zero) unless the window is empty.
+    LRESULT setTextMode(UINT mode);
+    void exLimitText(LONG limit);
+    LONG textLimit() const { return m_textLimit; }
+    // Returns the previous mask.
+    DWORD setEventMask(DWORD mask);
+    DWORD eventMask() const { return m_eventMask; }
+    // Copies [cpMin, cpMax) (cpMax -1: to the end) and a NUL; paragraph breaks
+    // as CR. Returns the number of characters copied.
+    LRESULT getTextRange(TEXTRANGEW &range);
+
+    // Display lines.
+    LRESULT getLineCount();
+    // The first position of the line; -1 for the caret's line; -1 past the last.
+    LRESULT lineIndex(LONG line);
+    // The length of the line holding the position, without its break.
+    LRESULT lineLength(LONG position);
+    // Copies at most *(WORD *)buffer characters of the line, its paragraph's
+    // CR included, without a NUL; returns the number copied.
+    LRESULT getLine(LONG line, LPWSTR buffer);
+    // The line holding the position; -1 for the selection's start.
+    LRESULT lineFromChar(LONG position);
+
+    // Selection and edits.
+    void exGetSel(CHARRANGE &range);
+    LRESULT exSetSel(CHARRANGE range);
+    void setSel(LONG start, LONG end);
+    // Replaces the selection; CR LF, CR and LF become paragraph breaks. An edit
+    // that cannot be undone empties the undo history.
+    void replaceSel(BOOL canUndo, const QString &text);
+    LRESULT findText(WPARAM flags, const FINDTEXTW &find);
+    void scrollCaret();
+    BOOL undoEdit();
+    BOOL redoEdit();
+    BOOL canUndo() const;
+    BOOL canRedo() const;
+    void cutSelection();
+    void copySelection();
+    void pasteClipboard();
+    void clearSelection(); // WM_CLEAR
+    BOOL canPaste(UINT format) const;
+    BOOL setReadOnly(BOOL readOnly);
+
+    // Links.
+    void autoUrlDetect(BOOL on);
+    bool autoUrlDetecting() const;
+    // The link around the position, or (-1, -1).
+    CHARRANGE linkAt(LONG position) const;
+    // The colour the link under the mouse is drawn in (invalid: its usual one).
+    void setHotTrackColor(const QColor &color);
+
+    // Objects. EM_GETOLEINTERFACE: the window's object interface.
+    // EM_SETOLECALLBACK: the host that answers the window's questions about
+    // objects (nullptr: none; the window then takes no objects from the
+    // clipboard or drops, and shows its context menu request as a signal).
+    BOOL getOleInterface(std::shared_ptr<IRichEditOle> &ole);
+    BOOL setOleCallback(IRichEditOleCallback *callback);
+    IRichEditOleCallback *oleCallback() const { return m_oleCallback; }
+    // Test hook: EM_GETOLEINTERFACE and EM_SETOLECALLBACK reply FALSE in every
+    // window while set.
+    static void RefuseOleMessagesForTesting(bool getInterface, bool setCallback);
+    // Where the last context-menu request was made, in screen coordinates.
+    QPoint contextMenuPosition() const { return m_contextMenuAt; }
+    // Pastes the data in the format (0: the best one it offers) at the
+    // selection; false when the data does not offer it or it cannot be read.
+    bool importData(const QMimeData &data, CLIPFORMAT format, HGLOBAL metaPict);
+
+    // Ends the gathered edit block now and lays out.
+    void flush();
+    // The content length in positions (paragraph breaks count one).
+    LONG contentLength() const;
+
+signals:
+    // Sent when the event mask holds the notification's bit.
+    void linkNotify(const win::ENLINK &link);
+    void changeNotify();
+    void selChangeNotify();
+    void contextMenuRequested(const QPoint &globalPos);
+
+protected:
+    bool viewportEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    QMimeData *createMimeDataFromSelection() const override;
+    bool canInsertFromMimeData(const QMimeData *source) const override;
+    void insertFromMimeData(const QMimeData *source) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    friend class RichEditOleInterface;
+    friend class ObjectDrawer;
+
+    QTextCursor &editCursor();
+    // Objects.
+    void setUpObjects();
+    void objectsChanged();
+    bool mayHoldObjects();
+    void addObjectFormats(QMimeData &data, int from, int to) const;
+    bool pasteRichText(QTextCursor &cursor, const QByteArray &rtf);
+    bool pasteObject(QTextCursor &cursor, const QMimeData &data, bool link, HGLOBAL metaPict);
+    bool pasteFiles(QTextCursor &cursor, const QStringList &files, bool link);
+    bool insertNewObject(QTextCursor &cursor, const std::shared_ptr<IOleObject> &object,
+                         const std::shared_ptr<IStorage> &storage, DWORD aspect);
+    void pastePicture(QTextCursor &cursor, const QImage &image);
+    bool acceptsData(const QMimeData &data, CLIPFORMAT format, bool drop = false) const;
+    DWORD dropEffect(const QDropEvent &event) const;
+    // Whether the drag began in this window (only such a drag may move).
+    bool dragStartedHere(const QDropEvent &event) const;
+    // Sets the action a drag over the window is answered with.
+    void chooseDropAction(QDropEvent &event) const;
+    void scheduleFlush();
+    void ensureLayout();
+    void rebuildLineIndex();
+    // The first display line of a block, and the block holding a line.
+    int blockFirstLine(const QTextBlock &block);
+    QTextBlock blockOfLine(int line, int *lineInBlock);
+    const QString &blockText(const QTextBlock &block);
+    // The link under a point of the viewport, or (-1, -1).
+    CHARRANGE linkUnder(const QPoint &viewportPos);
+    // Whether a link is at the point; its range goes to *found when given.
+    bool sendLinkNotification(UINT message, const QPoint &viewportPos, CHARRANGE *found = nullptr);
+    // Switches to wrapping anywhere once the changed text holds an unbroken
+    // run too long to wrap at word boundaries quickly, and back when the
+    // whole content is replaced.
+    void watchLongRuns(int position, int added);
+    void replaceAll(const QString &plainText);
+    void insertPlainText(QTextCursor &cursor, const QString &text);
+    QString contentText(bool crlf, int from, int to) const;
+
+    DWORD m_style;
+    DWORD m_eventMask = ENM_NONE;
+    UINT m_textMode = TM_RICHTEXT | TM_MULTILEVELUNDO | TM_MULTICODEPAGE;
+    LONG m_textLimit = 32767;
+    bool m_batchOpen = false;
+    bool m_flushQueued = false;
+    bool m_scrollPending = false;
+    QTextCursor m_batchCursor;
+    LinkHighlighter *m_links = nullptr;
+    QColor m_hotTrackColor;
+    std::vector<int> m_blockFirstLine; // by block number; valid while m_linesValid
+    int m_lineCount = 0;
+    bool m_linesValid = false;
+    int m_linesWidth = -1;
+    int m_cachedBlock = -1;
+    bool m_wrapAnywhere = false;
+    int m_cachedRevision = -1;
+    QString m_cachedText;
+    std::shared_ptr<RichEditOleInterface> m_ole;
+    IRichEditOleCallback *m_oleCallback = nullptr;
+    ObjectDrawer *m_objectDrawer = nullptr;
+    std::vector<ObjectRecordPtr> m_liveObjects; // in the text now, for DeleteObject
+    QPoint m_contextMenuAt;
+    bool m_objectFormatSeen = false;
+    qsizetype m_formatsChecked = 0;
+};
+
+} // namespace win
