@@ -3,6 +3,7 @@
 #include "cipher/cryptoapi.h"
 #include "cipher/documentfile.h"
 #include "cipher/storability.h"
+#include "dialogs/modalresult.h"
 #include "editor/richeditor.h"
 #include "runtime/memory.h"
 
@@ -11,8 +12,6 @@
 namespace veskel {
 
 namespace {
-
-constexpr int mrOk = 1;
 
 // Only a digest of the text is kept, not a second copy of it.
 QByteArray digestOf(const QString &text)

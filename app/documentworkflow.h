@@ -26,7 +26,7 @@ public:
     virtual QString DocumentPath() const = 0;
     // The document's path and the caption that shows it.
     virtual void SetFileName(const QString &path) = 0;
-    // The password dialog's modal result, and its text after a result of 1.
+    // The password dialog's modal result (mrOk, mrCancel), and its text after mrOk.
     virtual int ShowPasswordDialog() = 0;
     virtual QString PasswordText() const = 0;
     virtual void ShowMessage(const QString &text) = 0;

@@ -425,7 +425,7 @@ void TForm1::Exit1Click()
 
 int TForm1::ShowPasswordDialog()
 {
-    return Form2 != nullptr ? Form2->ShowModal() : TForm2::mrCancel;
+    return Form2 != nullptr ? Form2->ShowModal() : mrCancel;
 }
 
 QString TForm1::PasswordText() const

@@ -2,6 +2,8 @@
 // buttons, shown for every save and every open of a document.
 #pragma once
 
+#include "dialogs/modalresult.h"
+
 #include <QDialog>
 #include <QPoint>
 #include <QPointer>
@@ -17,8 +19,8 @@ class TForm2 : public QDialog
 
 public:
     // Modal results of ShowModal.
-    static constexpr int mrOk = 1;
-    static constexpr int mrCancel = 2;
+    static constexpr int mrOk = veskel::mrOk;
+    static constexpr int mrCancel = veskel::mrCancel;
 
     // The dialog is owned by the main window: it has no taskbar entry of its
     // own, stays in front of the main window and is centred over it when it

@@ -23,8 +23,12 @@ using namespace win;
 
 namespace {
 
-constexpr DWORD kBaseEventMask = 0x002C0001;
-constexpr DWORD kEventMask = 0x07AD0001;
+// The notifications asked of the window: the base set first, then the full set.
+constexpr DWORD kBaseEventMask = ENM_CHANGE | ENM_REQUESTRESIZE | ENM_SELCHANGE | ENM_PROTECTED;
+constexpr DWORD kEventMask = kBaseEventMask | ENM_KEYEVENTS | ENM_IMECHANGE | ENM_LANGCHANGE |
+                             ENM_OBJECTPOSITIONS | ENM_LINK;
+static_assert(kBaseEventMask == 0x002C0001);
+static_assert(kEventMask == 0x07AD0001);
 constexpr LONG kNoTextLimit = 0x7FFFFFFF;
 
 HMODULE g_baseLibrary = nullptr; // the base behaviour's library, once per process
@@ -539,21 +543,27 @@ QMenu *TRichEditor::ContextMenu()
     }
     m_menu = new QMenu(this);
     m_menu->setObjectName(QStringLiteral("richEditorContextMenu"));
-    const auto add = [this](int index, const QString &caption, void (TRichEditor::*action)()) {
+    const auto add = [this](MenuAction entry, const QString &caption,
+                            void (TRichEditor::*action)()) {
         QAction *item = m_menu->addAction(caption);
         connect(item, &QAction::triggered, this, [this, action] { (this->*action)(); });
-        m_menuActions[index] = item;
+        MenuItem(entry) = item;
     };
-    add(0, QStringLiteral("&Undo"), &TRichEditor::Undo);
-    add(1, QStringLiteral("&Redo"), &TRichEditor::Redo);
-    m_menuActions[2] = m_menu->addSeparator();
-    add(3, QStringLiteral("Cu&t"), &TRichEditor::Cut);
-    add(4, QStringLiteral("&Copy"), &TRichEditor::Copy);
-    add(5, QStringLiteral("&Paste"), &TRichEditor::Paste);
-    add(6, QStringLiteral("&Delete"), &TRichEditor::Delete);
-    m_menuActions[7] = m_menu->addSeparator();
-    add(8, QStringLiteral("Select &All"), &TRichEditor::SelectAll);
+    add(MenuAction::Undo, QStringLiteral("&Undo"), &TRichEditor::Undo);
+    add(MenuAction::Redo, QStringLiteral("&Redo"), &TRichEditor::Redo);
+    MenuItem(MenuAction::UndoSeparator) = m_menu->addSeparator();
+    add(MenuAction::Cut, QStringLiteral("Cu&t"), &TRichEditor::Cut);
+    add(MenuAction::Copy, QStringLiteral("&Copy"), &TRichEditor::Copy);
+    add(MenuAction::Paste, QStringLiteral("&Paste"), &TRichEditor::Paste);
+    add(MenuAction::Delete, QStringLiteral("&Delete"), &TRichEditor::Delete);
+    MenuItem(MenuAction::EditSeparator) = m_menu->addSeparator();
+    add(MenuAction::SelectAll, QStringLiteral("Select &All"), &TRichEditor::SelectAll);
     return m_menu;
+}
+
+QAction *&TRichEditor::MenuItem(MenuAction entry)
+{
+    return m_menuActions[static_cast<std::size_t>(entry)];
 }
 
 void TRichEditor::UpdateContextMenu()
@@ -561,13 +571,13 @@ void TRichEditor::UpdateContextMenu()
     ContextMenu();
     RichEditWindow *window = InnerWindow();
     const bool selected = SelectionLength() > 0;
-    m_menuActions[0]->setEnabled(window->canUndo() != FALSE);
-    m_menuActions[1]->setEnabled(window->canRedo() != FALSE);
-    m_menuActions[3]->setEnabled(selected && EditingPermitted());
-    m_menuActions[4]->setEnabled(selected);
-    m_menuActions[5]->setEnabled(CanPaste());
-    m_menuActions[6]->setEnabled(selected && EditingPermitted());
-    m_menuActions[8]->setEnabled(true);
+    MenuItem(MenuAction::Undo)->setEnabled(window->canUndo() != FALSE);
+    MenuItem(MenuAction::Redo)->setEnabled(window->canRedo() != FALSE);
+    MenuItem(MenuAction::Cut)->setEnabled(selected && EditingPermitted());
+    MenuItem(MenuAction::Copy)->setEnabled(selected);
+    MenuItem(MenuAction::Paste)->setEnabled(CanPaste());
+    MenuItem(MenuAction::Delete)->setEnabled(selected && EditingPermitted());
+    MenuItem(MenuAction::SelectAll)->setEnabled(true);
 }
 
 void TRichEditor::contextMenuEvent(QContextMenuEvent *event)

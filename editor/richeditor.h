@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 
@@ -120,6 +121,22 @@ protected:
     virtual void DestroyObjectInterface(win::RichEditWindow *window);
 
 private:
+    // The right-click menu's entries, top to bottom.
+    enum class MenuAction : std::size_t
+    {
+        Undo,
+        Redo,
+        UndoSeparator,
+        Cut,
+        Copy,
+        Paste,
+        Delete,
+        EditSeparator,
+        SelectAll,
+        Count
+    };
+    QAction *&MenuItem(MenuAction entry);
+
     void CreateWnd();
     void DestroyWnd();
     void LoadLibraries();
@@ -139,7 +156,7 @@ private:
     win::CHARRANGE m_linkRange{-1, -1};
     TMouseButton m_linkButton = mbLeft;
     QMenu *m_menu = nullptr;
-    QAction *m_menuActions[9] = {};
+    QAction *m_menuActions[static_cast<std::size_t>(MenuAction::Count)] = {};
     std::shared_ptr<win::IRichEditOle> m_richEditOle;
     std::unique_ptr<ObjectHost> m_host;
 };

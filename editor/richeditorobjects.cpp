@@ -155,8 +155,20 @@ bool TRichEditor::PasteSpecial()
         return false;
     }
     const ObjectClipboardFormats &formats = ObjectFormats();
-    OLEUIPASTEENTRYW entries[6];
-    const auto entry = [&entries](int index, UINT format, DWORD tymed, const char16_t *name,
+    // The formats offered, in the order the dialog lists them; the objects
+    // come first, then what the window imports itself.
+    enum PasteEntry : int
+    {
+        EmbeddedObject,
+        LinkedObject,
+        Bitmap,
+        RichText,
+        UnformattedText,
+        RichEditTextAndObjects,
+        PasteEntryCount
+    };
+    OLEUIPASTEENTRYW entries[PasteEntryCount];
+    const auto entry = [&entries](PasteEntry index, UINT format, DWORD tymed, const char16_t *name,
                                   const char16_t *result, DWORD flags) {
         entries[index].fmtetc =
             FORMATETC{static_cast<CLIPFORMAT>(format), nullptr, DVASPECT_CONTENT, -1, tymed};
@@ -164,17 +176,17 @@ bool TRichEditor::PasteSpecial()
         entries[index].lpstrResultText = result;
         entries[index].dwFlags = flags;
     };
-    entry(0, formats.embeddedObject, TYMED_ISTORAGE, u"%s", u"%s",
+    entry(EmbeddedObject, formats.embeddedObject, TYMED_ISTORAGE, u"%s", u"%s",
           OLEUIPASTE_PASTE | OLEUIPASTE_ENABLEICON);
-    entry(1, formats.linkSource, TYMED_ISTREAM, u"%s", u"%s",
+    entry(LinkedObject, formats.linkSource, TYMED_ISTREAM, u"%s", u"%s",
           OLEUIPASTE_LINKTYPE1 | OLEUIPASTE_ENABLEICON);
-    entry(2, CF_BITMAP, TYMED_GDI, u"Windows bitmap", u"bitmap image", OLEUIPASTE_PASTE);
-    entry(3, formats.richTextFormat, TYMED_ISTORAGE, u"Rich Text Format", u"Rich Text Format",
-          OLEUIPASTE_PASTE);
-    entry(4, CF_TEXT, TYMED_HGLOBAL, u"Unformatted text", u"text without any formatting",
-          OLEUIPASTE_PASTE);
-    entry(5, formats.richEditTextAndObjects, TYMED_ISTORAGE, u"RichEdit Text and Objects",
-          u"RichEdit Text and Objects", OLEUIPASTE_PASTE);
+    entry(Bitmap, CF_BITMAP, TYMED_GDI, u"Windows bitmap", u"bitmap image", OLEUIPASTE_PASTE);
+    entry(RichText, formats.richTextFormat, TYMED_ISTORAGE, u"Rich Text Format",
+          u"Rich Text Format", OLEUIPASTE_PASTE);
+    entry(UnformattedText, CF_TEXT, TYMED_HGLOBAL, u"Unformatted text",
+          u"text without any formatting", OLEUIPASTE_PASTE);
+    entry(RichEditTextAndObjects, formats.richEditTextAndObjects, TYMED_ISTORAGE,
+          u"RichEdit Text and Objects", u"RichEdit Text and Objects", OLEUIPASTE_PASTE);
     UINT linkTypes[1] = {formats.linkSource};
 
     OLEUIPASTESPECIALW dialogData{};
@@ -188,17 +200,17 @@ bool TRichEditor::PasteSpecial()
     dialogData.hWndOwner = window();
     dialogData.lpfnHook = &CenterDialogHook;
     dialogData.arrPasteEntries = entries;
-    dialogData.cPasteEntries = 6;
+    dialogData.cPasteEntries = PasteEntryCount;
     dialogData.arrLinkTypes = linkTypes;
     dialogData.cLinkTypes = 1;
     if (OleUIPasteSpecialW(&dialogData) != OLEUI_OK) {
         return false;
     }
     const int index = dialogData.nSelectedIndex;
-    if (index < 0 || index >= 6) {
+    if (index < 0 || index >= PasteEntryCount) {
         return false;
     }
-    if (index >= 2) {
+    if (index != EmbeddedObject && index != LinkedObject) {
         return SUCCEEDED(m_richEditOle->ImportDataObject(
             dialogData.lpSrcDataObj, entries[index].fmtetc.cfFormat, dialogData.hMetaPict));
     }
@@ -207,10 +219,11 @@ bool TRichEditor::PasteSpecial()
     m_richEditOle->GetClientSite(site);
     std::shared_ptr<IStorage> storage = CreateObjectStorage();
     std::shared_ptr<IOleObject> object;
-    OleCheck(index == 0 ? OleCreateFromData(dialogData.lpSrcDataObj, IID_IOleObject, OLERENDER_DRAW,
-                                            nullptr, site, storage, object)
-                        : OleCreateLinkFromData(dialogData.lpSrcDataObj, IID_IOleObject,
-                                                OLERENDER_DRAW, nullptr, site, storage, object));
+    OleCheck(index == EmbeddedObject
+                 ? OleCreateFromData(dialogData.lpSrcDataObj, IID_IOleObject, OLERENDER_DRAW,
+                                     nullptr, site, storage, object)
+                 : OleCreateLinkFromData(dialogData.lpSrcDataObj, IID_IOleObject, OLERENDER_DRAW,
+                                         nullptr, site, storage, object));
     REOBJECT reobject{};
     reobject.cbStruct = sizeof(REOBJECT);
     reobject.cp = REO_CP_SELECTION;

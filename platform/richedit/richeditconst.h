@@ -35,11 +35,17 @@ inline constexpr UINT TM_MULTICODEPAGE = 32;
 // Notification mask bits.
 inline constexpr DWORD ENM_NONE = 0;
 inline constexpr DWORD ENM_CHANGE = 0x00000001;
+inline constexpr DWORD ENM_UPDATE = 0x00000002;
+inline constexpr DWORD ENM_SCROLL = 0x00000004;
+inline constexpr DWORD ENM_SCROLLEVENTS = 0x00000008;
+inline constexpr DWORD ENM_DRAGDROPDONE = 0x00000010;
 inline constexpr DWORD ENM_KEYEVENTS = 0x00010000;
 inline constexpr DWORD ENM_MOUSEEVENTS = 0x00020000;
 inline constexpr DWORD ENM_REQUESTRESIZE = 0x00040000;
 inline constexpr DWORD ENM_SELCHANGE = 0x00080000;
+inline constexpr DWORD ENM_DROPFILES = 0x00100000;
 inline constexpr DWORD ENM_PROTECTED = 0x00200000;
+inline constexpr DWORD ENM_CORRECTTEXT = 0x00400000;
 inline constexpr DWORD ENM_IMECHANGE = 0x00800000;
 inline constexpr DWORD ENM_LANGCHANGE = 0x01000000;
 inline constexpr DWORD ENM_OBJECTPOSITIONS = 0x02000000;

@@ -36,7 +36,9 @@ inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
 inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
 inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
+inline constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
 inline constexpr DWORD ERROR_MORE_DATA = 234;
+inline constexpr DWORD ERROR_CANNOT_FIND_WND_CLASS = 1407;
 
 // The calling thread's last error, as set by the failing call.
 DWORD GetLastError();
