@@ -12,6 +12,8 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
 
 #include <limits>
@@ -273,18 +275,12 @@ void TRichEditor::setText(const QString &value)
         InnerWindow()->setWindowText(reinterpret_cast<const WCHAR *>(value.utf16()));
         return;
     }
-    m_settingText = true;
-    try {
-        const qsizetype nul = value.indexOf(QChar(u'\0'));
-        QString head = nul < 0 ? QString() : value.left(nul);
-        const WipedOnExit wipeHead(head);
-        StreamTextIn(nul < 0 ? value : head);
-        m_valueNull = false;
-    } catch (...) {
-        m_settingText = false;
-        throw;
-    }
-    m_settingText = false;
+    const QScopedValueRollback settingText(m_settingText, true);
+    const qsizetype nul = value.indexOf(QChar(u'\0'));
+    QString head = nul < 0 ? QString() : value.left(nul);
+    const WipedOnExit wipeHead(head);
+    StreamTextIn(nul < 0 ? value : head);
+    m_valueNull = false;
 }
 
 void TRichEditor::StreamTextIn(const QString &text)
@@ -462,27 +458,25 @@ void TRichEditor::Clear()
     if (m_clearing || m_settingText) {
         return;
     }
-    m_clearing = true;
+    const QScopedValueRollback clearing(m_clearing, true);
     RichEditWindow *window = m_window;
-    if (window != nullptr) {
-        window->setUpdatesEnabled(false);
-        window->setWindowText(u"");
-    }
-    try {
-        setText(QString());
-    } catch (...) {
+    {
+        // The window paints again however the clearing ends.
+        const auto paintAgain = qScopeGuard([window] {
+            if (window != nullptr) {
+                window->setUpdatesEnabled(true);
+            }
+        });
         if (window != nullptr) {
-            window->setUpdatesEnabled(true);
+            window->setUpdatesEnabled(false);
+            window->setWindowText(u"");
         }
-        m_clearing = false;
-        throw;
+        setText(QString());
     }
     m_valueNull = true;
     if (window != nullptr) {
-        window->setUpdatesEnabled(true);
         window->viewport()->update();
     }
-    m_clearing = false;
 }
 
 // ---------------------------------------------------------------------------

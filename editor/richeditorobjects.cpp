@@ -7,32 +7,13 @@
 #include "richeditor.h"
 #include "runtime/exceptions.h"
 
+#include <QScopeGuard>
+
 #include <cstring>
 
 namespace veskel {
 
 using namespace win;
-
-namespace {
-
-// Frees what an object dialog handed back and forgets the rest, however the
-// command ends.
-template<typename Cleanup>
-class AtExit
-{
-public:
-    explicit AtExit(Cleanup cleanup)
-        : m_cleanup(std::move(cleanup))
-    {}
-    ~AtExit() { m_cleanup(); }
-    AtExit(const AtExit &) = delete;
-    AtExit &operator=(const AtExit &) = delete;
-
-private:
-    Cleanup m_cleanup;
-};
-
-} // namespace
 
 void TRichEditor::CreateObjectInterface(RichEditWindow *window)
 {
@@ -89,7 +70,9 @@ bool TRichEditor::InsertObject()
     std::shared_ptr<IOleObject> object;
     OLEUIINSERTOBJECTA dialogData{};
     REOBJECT reobject{};
-    const AtExit cleanup([&] {
+    // Frees what the dialog handed back and forgets the rest, however the
+    // command ends.
+    const auto cleanup = qScopeGuard([&] {
         FreeIconPicture(dialogData.hMetaPict);
         object.reset();
         dialogData = OLEUIINSERTOBJECTA{};
@@ -190,7 +173,8 @@ bool TRichEditor::PasteSpecial()
     UINT linkTypes[1] = {formats.linkSource};
 
     OLEUIPASTESPECIALW dialogData{};
-    const AtExit cleanup([&] {
+    // Frees what the dialog handed back, however the command ends.
+    const auto cleanup = qScopeGuard([&] {
         FreeIconPicture(dialogData.hMetaPict);
         dialogData.lpSrcDataObj.reset();
         dialogData = OLEUIPASTESPECIALW{};

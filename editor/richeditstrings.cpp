@@ -171,15 +171,10 @@ void TRichEditStrings::LoadFile(const QString &path)
 {
     // Every failure of the file system comes before the window is touched.
     QByteArray bytes = readRegularFile(path);
-    try {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-        StreamIn(buffer, std::nullopt);
-    } catch (...) {
-        WipeBytes(bytes);
-        throw;
-    }
-    WipeBytes(bytes);
+    const WipedOnExit wipeBytes(bytes);
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    StreamIn(buffer, std::nullopt);
 }
 
 TEncoding TRichEditStrings::DetectEncoding(QIODevice &stream)
