@@ -37,7 +37,9 @@ QString documentPath()
     static const QString path = [] {
         const QString p = g_dir->filePath(QStringLiteral("note.vsk"));
         TCryptoAPI cipher(win::CALG_RC4);
-        cipher.SetPassword(kPassword);
+        if (!cipher.SetPassword(kPassword)) {
+            qFatal("no RC4 key");
+        }
         SaveDocumentFile(p, cipher.Encrypt(noteText()));
         return p;
     }();

@@ -11,7 +11,10 @@ TCryptoAPI::TCryptoAPI(ALG_ID algId)
 {
     // A failed acquisition leaves hProv at 0 and shows up as a failed
     // SetPassword.
-    CryptAcquireContextW(&hProv, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT);
+    if (CryptAcquireContextW(&hProv, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT) ==
+        FALSE) {
+        hProv = 0;
+    }
 }
 
 TCryptoAPI::~TCryptoAPI()

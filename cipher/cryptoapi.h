@@ -23,7 +23,7 @@ public:
 
     // Derives the key from the password's first BlockTextCapacity characters,
     // narrowed to their low bytes. True on success.
-    bool SetPassword(QStringView password);
+    [[nodiscard]] bool SetPassword(QStringView password);
 
     // The armour of the encrypted block holding the text; empty when no key is
     // ready or the encryption fails.

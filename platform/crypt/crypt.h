@@ -56,34 +56,37 @@ inline constexpr DWORD NTE_PROVIDER_DLL_FAIL = 0x8009001D;
 // The default provider of the RSA-full type, without a key container. Each
 // context has a library context of its own with the "default" and "legacy"
 // providers loaded; if either cannot be loaded the call fails and *prov is 0.
-BOOL CryptAcquireContextW(HCRYPTPROV *prov, LPCWSTR container, LPCWSTR provider, DWORD provType,
-                          DWORD flags);
+[[nodiscard]] BOOL CryptAcquireContextW(HCRYPTPROV *prov, LPCWSTR container, LPCWSTR provider,
+                                        DWORD provType, DWORD flags);
 BOOL CryptReleaseContext(HCRYPTPROV prov, DWORD flags);
 
 // MD5 only; key must be 0 and flags 0.
-BOOL CryptCreateHash(HCRYPTPROV prov, ALG_ID alg, HCRYPTKEY key, DWORD flags, HCRYPTHASH *hash);
+[[nodiscard]] BOOL CryptCreateHash(HCRYPTPROV prov, ALG_ID alg, HCRYPTKEY key, DWORD flags,
+                                   HCRYPTHASH *hash);
 // Fails with NTE_BAD_HASH_STATE once the hash value has been taken (by
 // CryptGetHashParam(HP_HASHVAL) or CryptDeriveKey).
-BOOL CryptHashData(HCRYPTHASH hash, const BYTE *data, DWORD length, DWORD flags);
-BOOL CryptGetHashParam(HCRYPTHASH hash, DWORD param, BYTE *data, DWORD *length, DWORD flags);
+[[nodiscard]] BOOL CryptHashData(HCRYPTHASH hash, const BYTE *data, DWORD length, DWORD flags);
+[[nodiscard]] BOOL CryptGetHashParam(HCRYPTHASH hash, DWORD param, BYTE *data, DWORD *length,
+                                     DWORD flags);
 BOOL CryptDestroyHash(HCRYPTHASH hash);
 
 // RC4 only. The key length in bits is the upper 16 bits of flags, or 128 when
 // they are 0; it must be a multiple of 8 from 40 to 128. The key is the first
 // length/8 bytes of the hash value. A 40-bit key gets 11 zero salt bytes unless
 // CRYPT_NO_SALT is given, so RC4 is then keyed with 16 bytes.
-BOOL CryptDeriveKey(HCRYPTPROV prov, ALG_ID alg, HCRYPTHASH baseData, DWORD flags, HCRYPTKEY *key);
+[[nodiscard]] BOOL CryptDeriveKey(HCRYPTPROV prov, ALG_ID alg, HCRYPTHASH baseData, DWORD flags,
+                                  HCRYPTKEY *key);
 // A PLAINTEXTKEYBLOB for CALG_RC4 with 1 to 16 key bytes; no salt is added.
-BOOL CryptImportKey(HCRYPTPROV prov, const BYTE *data, DWORD length, HCRYPTKEY pubKey, DWORD flags,
-                    HCRYPTKEY *key);
+[[nodiscard]] BOOL CryptImportKey(HCRYPTPROV prov, const BYTE *data, DWORD length, HCRYPTKEY pubKey,
+                                  DWORD flags, HCRYPTKEY *key);
 BOOL CryptDestroyKey(HCRYPTKEY key);
 
 // In place; *length bytes of data are processed. hash must be 0. With final
 // TRUE the key's keystream returns to its start for the next call, as after
 // deriving it; with FALSE the next call continues the stream.
-BOOL CryptEncrypt(HCRYPTKEY key, HCRYPTHASH hash, BOOL final, DWORD flags, BYTE *data,
-                  DWORD *length, DWORD bufferLength);
-BOOL CryptDecrypt(HCRYPTKEY key, HCRYPTHASH hash, BOOL final, DWORD flags, BYTE *data,
-                  DWORD *length);
+[[nodiscard]] BOOL CryptEncrypt(HCRYPTKEY key, HCRYPTHASH hash, BOOL final, DWORD flags, BYTE *data,
+                                DWORD *length, DWORD bufferLength);
+[[nodiscard]] BOOL CryptDecrypt(HCRYPTKEY key, HCRYPTHASH hash, BOOL final, DWORD flags, BYTE *data,
+                                DWORD *length);
 
 } // namespace win

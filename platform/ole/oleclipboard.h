@@ -56,7 +56,7 @@ class IDataObject
 public:
     virtual ~IDataObject() = default;
     // S_OK when the data offers the format; DV_E_FORMATETC otherwise.
-    virtual HRESULT QueryGetData(const FORMATETC &format) = 0;
+    [[nodiscard]] virtual HRESULT QueryGetData(const FORMATETC &format) = 0;
     virtual const QMimeData &mimeData() const = 0;
 };
 
@@ -64,7 +64,7 @@ public:
 std::shared_ptr<IDataObject> DataObjectFromMimeData(const QMimeData &data);
 // The clipboard's data object; fails (OLE_E_NOTRUNNING) when there is no
 // clipboard, and leaves an empty data object when the clipboard is empty.
-HRESULT OleGetClipboard(std::shared_ptr<IDataObject> &data);
+[[nodiscard]] HRESULT OleGetClipboard(std::shared_ptr<IDataObject> &data);
 
 // What the object descriptor on the data names: the object's user type and
 // its source; false when the data has none.

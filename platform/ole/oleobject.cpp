@@ -166,8 +166,9 @@ HRESULT OleObject::GetAdvise(DWORD *aspects, DWORD *advf)
 QByteArray OleObject::contents() const
 {
     QByteArray data;
-    if (m_storage) {
-        m_storage->ReadStream(kContentsStream, data);
+    // An object without a contents stream has no contents.
+    if (m_storage && FAILED(m_storage->ReadStream(kContentsStream, data))) {
+        data.clear();
     }
     return data;
 }

@@ -157,33 +157,37 @@ private:
 
 // The object services. iid must be IID_IOleObject; render OLERENDER_DRAW or
 // OLERENDER_NONE; format is not used (nullptr).
-HRESULT OleCreate(const CLSID &clsid, const IID &iid, DWORD render, FORMATETC *format,
-                  const std::shared_ptr<IOleClientSite> &site,
-                  const std::shared_ptr<IStorage> &storage, std::shared_ptr<IOleObject> &object);
+[[nodiscard]] HRESULT OleCreate(const CLSID &clsid, const IID &iid, DWORD render, FORMATETC *format,
+                                const std::shared_ptr<IOleClientSite> &site,
+                                const std::shared_ptr<IStorage> &storage,
+                                std::shared_ptr<IOleObject> &object);
 // clsid CLSID_NULL: the class follows the file's contents (a picture file
 // whose contents decode makes a Picture, any other file a Package). A file
 // named as a picture type whose contents do not decode is refused with
 // DV_E_FORMATETC.
-HRESULT OleCreateFromFile(const CLSID &clsid, const QString &path, const IID &iid, DWORD render,
-                          FORMATETC *format, const std::shared_ptr<IOleClientSite> &site,
-                          const std::shared_ptr<IStorage> &storage,
-                          std::shared_ptr<IOleObject> &object);
-HRESULT OleCreateLinkToFile(const QString &path, const IID &iid, DWORD render, FORMATETC *format,
-                            const std::shared_ptr<IOleClientSite> &site,
-                            const std::shared_ptr<IStorage> &storage,
-                            std::shared_ptr<IOleObject> &object);
+[[nodiscard]] HRESULT OleCreateFromFile(const CLSID &clsid, const QString &path, const IID &iid,
+                                        DWORD render, FORMATETC *format,
+                                        const std::shared_ptr<IOleClientSite> &site,
+                                        const std::shared_ptr<IStorage> &storage,
+                                        std::shared_ptr<IOleObject> &object);
+[[nodiscard]] HRESULT OleCreateLinkToFile(const QString &path, const IID &iid, DWORD render,
+                                          FORMATETC *format,
+                                          const std::shared_ptr<IOleClientSite> &site,
+                                          const std::shared_ptr<IStorage> &storage,
+                                          std::shared_ptr<IOleObject> &object);
 // From a data object: an object this platform put on the clipboard, a
 // picture, or a local file the data names.
-HRESULT OleCreateFromData(const std::shared_ptr<IDataObject> &data, const IID &iid, DWORD render,
-                          FORMATETC *format, const std::shared_ptr<IOleClientSite> &site,
-                          const std::shared_ptr<IStorage> &storage,
-                          std::shared_ptr<IOleObject> &object);
+[[nodiscard]] HRESULT OleCreateFromData(const std::shared_ptr<IDataObject> &data, const IID &iid,
+                                        DWORD render, FORMATETC *format,
+                                        const std::shared_ptr<IOleClientSite> &site,
+                                        const std::shared_ptr<IStorage> &storage,
+                                        std::shared_ptr<IOleObject> &object);
 // A link to the local file the data names.
-HRESULT OleCreateLinkFromData(const std::shared_ptr<IDataObject> &data, const IID &iid,
-                              DWORD render, FORMATETC *format,
-                              const std::shared_ptr<IOleClientSite> &site,
-                              const std::shared_ptr<IStorage> &storage,
-                              std::shared_ptr<IOleObject> &object);
+[[nodiscard]] HRESULT OleCreateLinkFromData(const std::shared_ptr<IDataObject> &data,
+                                            const IID &iid, DWORD render, FORMATETC *format,
+                                            const std::shared_ptr<IOleClientSite> &site,
+                                            const std::shared_ptr<IStorage> &storage,
+                                            std::shared_ptr<IOleObject> &object);
 
 // Icon pictures: global memory holding a METAFILEPICT whose metafile is an
 // icon and a label. The caller frees them: DeleteMetaFile on hMF, then
@@ -212,8 +216,9 @@ bool ClassFromProgId(const QString &progId, CLSID &clsid);
 // An object as bytes (this platform's own layout) and back, into a new
 // object on the storage. Loading checks every length against the data.
 QByteArray OleSaveObjectData(const OleObject &object);
-HRESULT OleLoadObjectData(QByteArrayView data, const std::shared_ptr<IStorage> &storage,
-                          std::shared_ptr<IOleObject> &object);
+[[nodiscard]] HRESULT OleLoadObjectData(QByteArrayView data,
+                                        const std::shared_ptr<IStorage> &storage,
+                                        std::shared_ptr<IOleObject> &object);
 
 // Test hook: the next n object creations (any of the services above) fail
 // with the result (n 0: none).

@@ -33,19 +33,20 @@ class IStorage
 public:
     virtual ~IStorage() = default;
     // Creates or replaces the stream.
-    virtual HRESULT WriteStream(const QString &name, QByteArrayView data) = 0;
+    [[nodiscard]] virtual HRESULT WriteStream(const QString &name, QByteArrayView data) = 0;
     // STG_E_FILENOTFOUND when there is no such stream.
-    virtual HRESULT ReadStream(const QString &name, QByteArray &data) const = 0;
+    [[nodiscard]] virtual HRESULT ReadStream(const QString &name, QByteArray &data) const = 0;
     virtual HRESULT DestroyElement(const QString &name) = 0;
-    virtual HRESULT Commit(DWORD flags) = 0;
+    [[nodiscard]] virtual HRESULT Commit(DWORD flags) = 0;
     // All bytes held, for limits and tests.
     virtual std::size_t TotalBytes() const = 0;
 };
 
-HRESULT CreateILockBytesOnHGlobal(HGLOBAL memory, BOOL deleteOnRelease,
-                                  std::shared_ptr<ILockBytes> &lockBytes);
-HRESULT StgCreateDocfileOnILockBytes(const std::shared_ptr<ILockBytes> &lockBytes, DWORD mode,
-                                     DWORD reserved, std::shared_ptr<IStorage> &storage);
+[[nodiscard]] HRESULT CreateILockBytesOnHGlobal(HGLOBAL memory, BOOL deleteOnRelease,
+                                                std::shared_ptr<ILockBytes> &lockBytes);
+[[nodiscard]] HRESULT StgCreateDocfileOnILockBytes(const std::shared_ptr<ILockBytes> &lockBytes,
+                                                   DWORD mode, DWORD reserved,
+                                                   std::shared_ptr<IStorage> &storage);
 
 // Test hook: the next n storage creations fail with the result (n 0: none).
 void FailStorageCreationForTesting(HRESULT result, int count);

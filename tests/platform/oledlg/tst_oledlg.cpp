@@ -119,9 +119,9 @@ struct InsertCall
         io.oleRender = OLERENDER_DRAW;
         io.ppvObj = &object;
         std::shared_ptr<ILockBytes> bytes;
-        CreateILockBytesOnHGlobal(nullptr, TRUE, bytes);
-        StgCreateDocfileOnILockBytes(bytes, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
-                                     storage);
+        QVERIFY(SUCCEEDED(CreateILockBytesOnHGlobal(nullptr, TRUE, bytes)));
+        QVERIFY(SUCCEEDED(StgCreateDocfileOnILockBytes(
+            bytes, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, storage)));
         io.lpIStorage = storage;
     }
     ~InsertCall() { FreeIconPicture(io.hMetaPict); }
