@@ -48,14 +48,11 @@ RichEditWindow::RichEditWindow(DWORD style, QWidget *parent)
         setViewportMargins(8, 0, 0, 0);
     }
     connect(document(), &QTextDocument::contentsChange, this, [this](int position, int, int added) {
-        m_linesValid = false;
-        // The cached paragraph is a copy of old text: it goes at once.
-        veskel::WipeString(m_cachedText);
-        m_cachedBlock = -1;
+        m_lineIndex.contentChanged();
         watchLongRuns(position, added);
     });
     connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
-            [this](const QSizeF &) { m_linesValid = false; });
+            [this](const QSizeF &) { m_lineIndex.invalidate(); });
     connect(this, &QTextEdit::textChanged, this, [this] {
         if ((m_eventMask & ENM_CHANGE) != 0) {
             emit changeNotify();

@@ -11,6 +11,7 @@
 // every position it reads stays exact.
 #pragma once
 
+#include "platform/richedit/displaylines.h"
 #include "platform/richedit/richeditconst.h"
 #include "platform/richedit/richeditole.h"
 
@@ -161,12 +162,8 @@ private:
     // Sets the action a drag over the window is answered with.
     void chooseDropAction(QDropEvent &event) const;
     void scheduleFlush();
+    // Finishes the gathered edits and the layout, and the line index with them.
     void ensureLayout();
-    void rebuildLineIndex();
-    // The first display line of a block, and the block holding a line.
-    int blockFirstLine(const QTextBlock &block);
-    QTextBlock blockOfLine(int line, int *lineInBlock);
-    const QString &blockText(const QTextBlock &block);
     // The link under a point of the viewport, or (-1, -1).
     CHARRANGE linkUnder(const QPoint &viewportPos);
     // Whether a link is at the point; its range goes to *found when given.
@@ -189,14 +186,8 @@ private:
     QTextCursor m_batchCursor;
     LinkHighlighter *m_links = nullptr;
     QColor m_hotTrackColor;
-    std::vector<int> m_blockFirstLine; // by block number; valid while m_linesValid
-    int m_lineCount = 0;
-    bool m_linesValid = false;
-    int m_linesWidth = -1;
-    int m_cachedBlock = -1;
+    DisplayLineIndex m_lineIndex{*document()};
     bool m_wrapAnywhere = false;
-    int m_cachedRevision = -1;
-    QString m_cachedText;
     std::shared_ptr<RichEditOleInterface> m_ole;
     IRichEditOleCallback *m_oleCallback = nullptr;
     ObjectDrawer *m_objectDrawer = nullptr;
