@@ -3,6 +3,7 @@
 // buttons in message boxes.
 #pragma once
 
+#include "../unexpecteddialogs.h"
 #include "app/shortcutfilter.h"
 #include "app/veskelmain.h"
 #include "dialogs/frmpassword.h"
@@ -59,7 +60,11 @@ public:
         m_timer.setInterval(5);
         QObject::connect(&m_timer, &QTimer::timeout, [this] { answer(); });
         m_timer.start();
+        live().append(this);
     }
+    ~Window() { live().removeOne(this); }
+    Window(const Window &) = delete;
+    Window &operator=(const Window &) = delete;
 
     void show()
     {
@@ -92,30 +97,38 @@ public:
     bool scriptDone() const { return m_script.isEmpty(); }
 
 private:
+    // The windows alive now; the newest answers the dialogs.
+    static QList<Window *> &live()
+    {
+        static QList<Window *> windows;
+        return windows;
+    }
+
     void answer()
     {
         QWidget *modal = QApplication::activeModalWidget();
-        if (modal == nullptr || !modal->isVisible() || modal == m_answering) {
+        if (modal == nullptr || !modal->isVisible() || modal == m_answering ||
+            live().constLast() != this) {
             return;
         }
         if (m_script.isEmpty()) {
-            qWarning("an unexpected dialog: %s", qPrintable(modal->windowTitle()));
+            m_unexpected.close(modal, "nothing was scripted");
             return;
         }
         const ModalAnswer next = m_script.dequeue();
         m_answering = modal;
+        auto *dialog = qobject_cast<TForm2 *>(modal);
+        auto *box = qobject_cast<QMessageBox *>(modal);
         if (next.kind == ModalAnswer::Dialog) {
             dialogGeometries << modal->frameGeometry();
             next.act(qobject_cast<QDialog *>(modal));
-        } else if (auto *dialog = qobject_cast<TForm2 *>(modal)) {
-            QVERIFY2(next.kind == ModalAnswer::Password, "a password prompt came unexpectedly");
+        } else if (dialog != nullptr && next.kind == ModalAnswer::Password) {
             ++passwordPrompts;
             dialog->Edit1->setFocus();
             dialog->Edit1->selectAll();
             QTest::keyClicks(dialog->Edit1, next.password);
             QTest::mouseClick(next.ok ? dialog->Button1 : dialog->Button2, Qt::LeftButton);
-        } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-            QVERIFY2(next.kind == ModalAnswer::Message, qPrintable(box->text()));
+        } else if (box != nullptr && next.kind == ModalAnswer::Message) {
             messages << box->text();
             titles << box->windowTitle();
             icons << box->icon();
@@ -129,12 +142,20 @@ private:
                     break;
                 }
             }
-            QVERIFY(button != nullptr);
-            button->click();
+            if (button != nullptr) {
+                button->click();
+            } else {
+                m_unexpected.close(modal, "it has no button for the answer");
+            }
+        } else {
+            m_unexpected.close(modal, next.kind == ModalAnswer::Password
+                                          ? "a password was scripted"
+                                          : "a message was scripted");
         }
         m_answering = nullptr;
     }
 
+    UnexpectedDialogs m_unexpected; // checked when the window goes
     QQueue<ModalAnswer> m_script;
     QTimer m_timer;
     QWidget *m_answering = nullptr;

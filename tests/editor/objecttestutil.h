@@ -1,6 +1,8 @@
 // Answering the object dialogs from a test, and files to insert.
 #pragma once
 
+#include "../unexpecteddialogs.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -22,7 +24,7 @@
 namespace veskel::test {
 
 // Acts on the next modal dialog as soon as it is shown. The dialog's frame
-// geometry at that moment is kept.
+// geometry at that moment is kept. Any modal dialog after it is unexpected.
 class DialogAnswer
 {
 public:
@@ -41,15 +43,19 @@ private:
     void poll()
     {
         auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-        if (dialog == nullptr || !dialog->isVisible() || m_answered) {
+        if (dialog == nullptr || !dialog->isVisible()) {
+            return;
+        }
+        if (m_answered) {
+            m_unexpected.close(dialog, "one dialog was scripted");
             return;
         }
         m_answered = true;
-        m_timer.stop();
         m_geometry = dialog->frameGeometry();
         m_act(dialog);
     }
 
+    UnexpectedDialogs m_unexpected; // checked when the answer goes
     std::function<void(QDialog *)> m_act;
     QTimer m_timer;
     bool m_answered = false;
