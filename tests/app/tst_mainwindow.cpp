@@ -44,13 +44,18 @@ void whenModal(std::function<void(QWidget *)> answer)
     timer->start();
 }
 
-void answerPassword(const QString &password, bool ok = true)
+// Answers the password prompt, then hands the next modal widget to `next`.
+void answerPassword(const QString &password, bool ok = true,
+                    std::function<void(QWidget *)> next = {})
 {
-    whenModal([password, ok](QWidget *modal) {
+    whenModal([password, ok, next](QWidget *modal) {
         auto *dialog = qobject_cast<TForm2 *>(modal);
         QVERIFY(dialog != nullptr);
         dialog->Edit1->setText(password);
         (ok ? dialog->Button1 : dialog->Button2)->click();
+        if (next) {
+            whenModal(next);
+        }
     });
 }
 
@@ -99,7 +104,7 @@ private slots:
             w.show();
             for (QFileDialog *dialog : {w.form1.OpenDialog1, w.form1.SaveDialog1}) {
                 dialog->setDirectory(documents.path());
-                QTimer::singleShot(50, dialog, &QDialog::reject);
+                whenModal([](QWidget *modal) { qobject_cast<QDialog *>(modal)->reject(); });
                 dialog->exec();
             }
         }
@@ -361,19 +366,18 @@ private slots:
         const QString path = dir.filePath("missing/folder/x.vsk");
         w.form1.SetFileName(path);
         w.form1.memo1->setText("text");
-        answerPassword("pw");
         QString shown;
-        std::function<void()> dismissError = [&shown] {
-            whenModal([&shown](QWidget *modal) {
-                if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-                    shown = box->text();
-                    QCOMPARE(box->windowTitle(), ProgramTitle());
-                    QCOMPARE(box->icon(), QMessageBox::Critical);
-                    box->accept();
-                }
-            });
-        };
-        QTimer::singleShot(50, dismissError);
+        answerPassword("pw", true, [&shown](QWidget *modal) {
+            auto *box = qobject_cast<QMessageBox *>(modal);
+            if (box == nullptr) {
+                modal->hide();
+                QFAIL(qPrintable(modal->windowTitle()));
+            }
+            shown = box->text();
+            box->accept();
+            QCOMPARE(box->windowTitle(), ProgramTitle());
+            QCOMPARE(box->icon(), QMessageBox::Critical);
+        });
         QVERIFY(!w.form1.close());
         QVERIFY(w.form1.isVisible());
         QVERIFY2(shown.startsWith(QString("Cannot create file \"%1\". ").arg(path)),

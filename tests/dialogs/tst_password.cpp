@@ -381,7 +381,7 @@ void tst_Password::keys()
         if (result != 0) {
             return; // the dialog has closed
         }
-        QTest::qWait(20);
+        QCoreApplication::processEvents(); // a close the key queued would happen now
         QVERIFY(m_dialog->isVisible());
         QCOMPARE(QApplication::focusWidget(), target);
         m_dialog->close();
