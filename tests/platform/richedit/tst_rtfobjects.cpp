@@ -2,13 +2,12 @@
 // group, that the reader makes the same objects from it, that it shows the
 // \result of objects it cannot make, and that broken or hostile object data
 // never becomes an object.
+#include "../rtf/rtftestutil.h"
 #include "platform/ole/oleobject.h"
 #include "platform/ole/olestorage.h"
 #include "platform/richedit/richeditole.h"
-#include "platform/rtf/rtfreader.h"
 #include "platform/rtf/rtfwriter.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
@@ -22,33 +21,9 @@
 #include <memory>
 
 using namespace win;
+using namespace veskel::test;
 
 namespace {
-
-QString textOf(const QTextDocument &document)
-{
-    QString text = document.toRawText();
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    return text;
-}
-
-bool readInto(QTextDocument &document, const QByteArray &rtf)
-{
-    QTextCursor cursor(&document);
-    return ReadRtf(rtf, cursor);
-}
-
-// The character format of the character at position.
-QTextCharFormat formatAt(const QTextDocument &document, int position)
-{
-    const QTextBlock block = document.findBlock(position);
-    for (auto it = block.begin(); !it.atEnd(); ++it) {
-        const QTextFragment fragment = it.fragment();
-        if (fragment.contains(position))
-            return fragment.charFormat();
-    }
-    return {};
-}
 
 std::shared_ptr<IStorage> newStorage()
 {
@@ -59,15 +34,6 @@ std::shared_ptr<IStorage> newStorage()
             lockBytes, STGM_READWRITE | STGM_SHARE_EXCLUSIVE | STGM_CREATE, 0, storage)))
         return nullptr;
     return storage;
-}
-
-QByteArray png(const QImage &image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
 }
 
 QImage testImage()

@@ -1,9 +1,7 @@
 // The RTF reader: text, formats, code pages, destinations, pictures, and
 // hostile input.
-#include "platform/rtf/rtfreader.h"
+#include "rtftestutil.h"
 
-#include <QBuffer>
-#include <QFile>
 #include <QImage>
 #include <QTest>
 #include <QTextBlock>
@@ -12,40 +10,9 @@
 #include <QTextImageFormat>
 
 using namespace win;
+using namespace veskel::test;
 
 namespace {
-
-// The document's text with paragraph breaks as '\n' and every other character
-// as stored (no-break spaces and line separators stay what they are).
-QString textOf(const QTextDocument &document)
-{
-    QString text = document.toRawText();
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    return text;
-}
-
-bool readInto(QTextDocument &document, const QByteArray &rtf)
-{
-    QTextCursor cursor(&document);
-    return ReadRtf(rtf, cursor);
-}
-
-// The character format of the character at position.
-QTextCharFormat formatAt(QTextDocument &document, int position)
-{
-    QTextCursor cursor(&document);
-    cursor.setPosition(position + 1);
-    return cursor.charFormat();
-}
-
-QByteArray png(const QImage &image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 QImage testImage()
 {
@@ -254,14 +221,11 @@ private slots:
     void documents()
     {
         QFETCH(QString, name);
-        const QString base = QStringLiteral(VESKEL_TEST_DATA "/rtf/") + name;
-        QFile rtf(base + QStringLiteral(".rtf"));
-        QFile expected(base + QStringLiteral(".txt"));
-        QVERIFY(rtf.open(QIODevice::ReadOnly));
-        QVERIFY(expected.open(QIODevice::ReadOnly));
+        const QByteArray expected = testData("rtf/" + name + ".txt");
+        QVERIFY(!expected.isEmpty());
         QTextDocument document;
-        QVERIFY(readInto(document, rtf.readAll()));
-        QCOMPARE(textOf(document), QString::fromUtf8(expected.readAll()));
+        QVERIFY(readInto(document, testData("rtf/" + name + ".rtf")));
+        QCOMPARE(textOf(document), QString::fromUtf8(expected));
     }
 
     void charFormat_data()

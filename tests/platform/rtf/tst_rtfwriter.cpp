@@ -1,7 +1,7 @@
 // The RTF writer: what it writes, and that the reader gives the same document
 // back.
-#include "platform/rtf/rtfreader.h"
 #include "platform/rtf/rtfwriter.h"
+#include "rtftestutil.h"
 
 #include <QImage>
 #include <QTest>
@@ -11,15 +11,9 @@
 #include <QTextImageFormat>
 
 using namespace win;
+using namespace veskel::test;
 
 namespace {
-
-QString textOf(const QTextDocument &document)
-{
-    QString text = document.toRawText();
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    return text;
-}
 
 QString colourName(const QBrush &brush, bool given)
 {
@@ -70,12 +64,6 @@ QStringList formatsOf(QTextDocument &document)
         }
     }
     return formats;
-}
-
-bool readInto(QTextDocument &document, const QByteArray &rtf)
-{
-    QTextCursor cursor(&document);
-    return ReadRtf(rtf, cursor);
 }
 
 QImage testImage()
