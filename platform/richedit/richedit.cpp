@@ -77,49 +77,12 @@ RichEditWindow::~RichEditWindow()
 
 QTextCursor &RichEditWindow::editCursor()
 {
-    if (!m_batchOpen) {
-        m_batchCursor = textCursor();
-        m_batchCursor.beginEditBlock();
-        m_batchOpen = true;
-        scheduleFlush();
-    }
-    return m_batchCursor;
-}
-
-void RichEditWindow::scheduleFlush()
-{
-    if (!m_flushQueued) {
-        m_flushQueued = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                m_flushQueued = false;
-                flush();
-            },
-            Qt::QueuedConnection);
-    }
+    return m_batch.cursor();
 }
 
 void RichEditWindow::flush()
 {
-    if (!m_batchOpen) {
-        return;
-    }
-    m_batchOpen = false;
-    const QTextCursor cursor = m_batchCursor;
-    m_batchCursor.endEditBlock();
-    m_batchCursor = QTextCursor();
-    // Selecting does not scroll; only scrollCaret does.
-    const int h = horizontalScrollBar()->value();
-    const int v = verticalScrollBar()->value();
-    setTextCursor(cursor);
-    if (m_scrollPending) {
-        m_scrollPending = false;
-        ensureCursorVisible();
-    } else {
-        horizontalScrollBar()->setValue(h);
-        verticalScrollBar()->setValue(v);
-    }
+    m_batch.close();
 }
 
 LONG RichEditWindow::contentLength() const
@@ -132,7 +95,7 @@ LONG RichEditWindow::contentLength() const
 
 void RichEditWindow::exGetSel(CHARRANGE &range)
 {
-    const QTextCursor &cursor = m_batchOpen ? m_batchCursor : textCursor();
+    const QTextCursor cursor = m_batch.current();
     range.cpMin = cursor.selectionStart();
     range.cpMax = cursor.selectionEnd();
 }
@@ -229,11 +192,7 @@ LRESULT RichEditWindow::findText(WPARAM flags, const FINDTEXTW &find)
 
 void RichEditWindow::scrollCaret()
 {
-    if (m_batchOpen) {
-        m_scrollPending = true;
-    } else {
-        ensureCursorVisible();
-    }
+    m_batch.scrollToCaret();
 }
 
 BOOL RichEditWindow::undoEdit()

@@ -5,13 +5,11 @@
 // character and an embedded object is one U+FFFC character. Lines are the
 // display lines of the widget's own layout at its current width.
 //
-// Edits made through messages are gathered in one edit block that closes at
-// the next turn of the event loop, or as soon as a message needs the layout,
-// so that a loop of finds and replacements costs no relayout per step while
-// every position it reads stays exact.
+// Edits made through messages are gathered in one edit block (EditBatch).
 #pragma once
 
 #include "platform/richedit/displaylines.h"
+#include "platform/richedit/editbatch.h"
 #include "platform/richedit/richeditconst.h"
 #include "platform/richedit/richeditole.h"
 
@@ -161,7 +159,6 @@ private:
     bool dragStartedHere(const QDropEvent &event) const;
     // Sets the action a drag over the window is answered with.
     void chooseDropAction(QDropEvent &event) const;
-    void scheduleFlush();
     // Finishes the gathered edits and the layout, and the line index with them.
     void ensureLayout();
     // The link under a point of the viewport, or (-1, -1).
@@ -180,10 +177,7 @@ private:
     DWORD m_eventMask = ENM_NONE;
     UINT m_textMode = TM_RICHTEXT | TM_MULTILEVELUNDO | TM_MULTICODEPAGE;
     LONG m_textLimit = 32767;
-    bool m_batchOpen = false;
-    bool m_flushQueued = false;
-    bool m_scrollPending = false;
-    QTextCursor m_batchCursor;
+    EditBatch m_batch{*this};
     LinkHighlighter *m_links = nullptr;
     QColor m_hotTrackColor;
     DisplayLineIndex m_lineIndex{*document()};
