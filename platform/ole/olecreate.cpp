@@ -1,9 +1,10 @@
 // The object services that create objects: new, from a file, as a link, and
 // from a data object.
-#include "platform/ole/injectedfailure.h"
 #include "platform/ole/oleclipboard.h"
 #include "platform/ole/oleobject.h"
 #include "platform/ole/oleobject_p.h"
+#include "platform/testing/injectedfailure.h"
+#include "platform/testing/olefailures.h"
 #include "runtime/memory.h"
 
 #include <QFileInfo>

@@ -220,8 +220,4 @@ QByteArray OleSaveObjectData(const OleObject &object);
                                         const std::shared_ptr<IStorage> &storage,
                                         std::shared_ptr<IOleObject> &object);
 
-// Test hook: the next n object creations (any of the services above) fail
-// with the result (n 0: none).
-void FailObjectCreationForTesting(HRESULT result, int count);
-
 } // namespace win

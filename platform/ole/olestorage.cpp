@@ -1,6 +1,7 @@
 #include "platform/ole/olestorage.h"
 
-#include "platform/ole/injectedfailure.h"
+#include "platform/testing/injectedfailure.h"
+#include "platform/testing/olefailures.h"
 #include "runtime/memory.h"
 
 #include <new>

@@ -48,7 +48,4 @@ public:
                                                    DWORD mode, DWORD reserved,
                                                    std::shared_ptr<IStorage> &storage);
 
-// Test hook: the next n storage creations fail with the result (n 0: none).
-void FailStorageCreationForTesting(HRESULT result, int count);
-
 } // namespace win

@@ -18,7 +18,6 @@ class QWidget;
 
 namespace win {
 
-using HRESULT = std::int32_t;
 using CLIPFORMAT = std::uint16_t;
 
 constexpr HRESULT MakeResult(std::uint32_t code)

@@ -21,6 +21,7 @@ using LONG = std::int32_t;
 using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
 using LRESULT = std::intptr_t;
+using HRESULT = std::int32_t;
 using DWORD_PTR = std::uintptr_t;
 using LONG_PTR = std::intptr_t;
 using LPBYTE = BYTE *;

@@ -5,6 +5,7 @@
 #include "cipher/documentfile.h"
 #include "platform/ole/olestorage.h"
 #include "platform/richedit/richeditole.h"
+#include "platform/testing/olefailures.h"
 #include "windowharness.h"
 
 #include <QClipboard>

@@ -6,6 +6,7 @@
 #include "editortestutil.h"
 #include "objecttestutil.h"
 #include "platform/ole/oleclipboard.h"
+#include "platform/testing/olefailures.h"
 #include "platform/winui/winwindow.h"
 #include "runtime/exceptions.h"
 

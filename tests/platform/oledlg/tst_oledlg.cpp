@@ -4,6 +4,7 @@
 #include "platform/ole/oleobject.h"
 #include "platform/ole/olestorage.h"
 #include "platform/oledlg/oledlg.h"
+#include "platform/testing/olefailures.h"
 #include "platform/win/codepage.h"
 #include "platform/winui/winwindow.h"
 

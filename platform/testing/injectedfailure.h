@@ -1,8 +1,8 @@
 // A failure a test asks for: the next n calls of a service fail with a
-// result.
+// result. A service keeps one and asks it on every call; only tests set it.
 #pragma once
 
-#include "platform/ole/oletypes.h"
+#include "platform/win/wintypes.h"
 
 namespace win {
 
@@ -26,7 +26,7 @@ public:
     }
 
 private:
-    HRESULT m_result = S_OK;
+    HRESULT m_result = 0;
     int m_count = 0;
 };
 
