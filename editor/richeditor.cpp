@@ -142,7 +142,8 @@ void TRichEditor::CreateWnd()
     // control's name.
     window->setAccessibleName(accessibleName());
     window->setAccessibleDescription(accessibleDescription());
-    window->setLineWrapMode(m_properties.WordWrap() ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
+    // EM_SETTARGETDEVICE: line width 0 wraps at the window's width, 1 never wraps.
+    window->setTargetDevice(nullptr, m_properties.WordWrap() ? 0 : 1);
     window->installEventFilter(this);
     window->viewport()->installEventFilter(this);
     connect(window, &RichEditWindow::linkNotify, this, &TRichEditor::LinkNotify);
@@ -223,7 +224,7 @@ void TRichEditor::ApplyTextLimit()
 void TRichEditor::ApplyWantTabs()
 {
     if (m_window != nullptr) {
-        m_window->setTabChangesFocus(!m_properties.WantTabs());
+        m_window->setWantTabs(m_properties.WantTabs() ? TRUE : FALSE);
     }
 }
 

@@ -271,6 +271,17 @@ BOOL RichEditWindow::canPaste(UINT) const
                                                                                         : FALSE;
 }
 
+BOOL RichEditWindow::setTargetDevice(const void *, LONG lineWidth)
+{
+    setLineWrapMode(lineWidth == 0 ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
+    return TRUE;
+}
+
+void RichEditWindow::setWantTabs(BOOL want)
+{
+    setTabChangesFocus(want == FALSE);
+}
+
 BOOL RichEditWindow::setReadOnly(BOOL readOnly)
 {
     flush();

@@ -89,6 +89,12 @@ public:
     void clearSelection(); // WM_CLEAR
     BOOL canPaste(UINT format) const;
     BOOL setReadOnly(BOOL readOnly);
+    // EM_SETTARGETDEVICE without a device: a line width of 0 wraps lines at
+    // the window's width, any other width keeps each paragraph on one line.
+    BOOL setTargetDevice(const void *device, LONG lineWidth);
+    // Whether Tab types a tab (the window asks for it, as WM_GETDLGCODE's
+    // DLGC_WANTTAB does) or moves the focus on.
+    void setWantTabs(BOOL want);
 
     // Links.
     void autoUrlDetect(BOOL on);
