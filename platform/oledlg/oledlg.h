@@ -93,6 +93,8 @@ inline constexpr DWORD OLEUIPASTE_PASTE = 0x200;
 inline constexpr DWORD OLEUIPASTE_LINKANYTYPE = 0x400;
 inline constexpr DWORD OLEUIPASTE_LINKTYPE1 = 0x1;
 inline constexpr DWORD OLEUIPASTE_LINKTYPE2 = 0x2;
+// The link types a request may name, one OLEUIPASTE_LINKTYPE bit each.
+inline constexpr int PS_MAXLINKTYPES = 8;
 
 struct OLEUIPASTEENTRYW
 {

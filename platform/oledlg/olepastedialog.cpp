@@ -37,6 +37,9 @@ using namespace dialogparts;
 
 namespace {
 
+// No paste entry: nothing chosen, or nothing in the list.
+constexpr int kNoEntry = -1;
+
 class PasteSpecialDialog final : public QDialog
 {
     Q_DECLARE_TR_FUNCTIONS(PasteSpecialDialog)
@@ -203,14 +206,14 @@ QString PasteSpecialDialog::entryText(LPCWSTR text) const
 
 bool PasteSpecialDialog::iconAllowed(int entry) const
 {
-    return entry >= 0 && (m_data.dwFlags & PSF_DISABLEDISPLAYASICON) == 0 &&
+    return entry != kNoEntry && (m_data.dwFlags & PSF_DISABLEDISPLAYASICON) == 0 &&
            (m_data.arrPasteEntries[entry].dwFlags & OLEUIPASTE_ENABLEICON) != 0;
 }
 
 int PasteSpecialDialog::selectedEntry() const
 {
     const QListWidgetItem *item = m_formats->currentItem();
-    return item != nullptr ? item->data(Qt::UserRole).toInt() : -1;
+    return item != nullptr ? item->data(Qt::UserRole).toInt() : kNoEntry;
 }
 
 void PasteSpecialDialog::fillList()
@@ -234,10 +237,10 @@ void PasteSpecialDialog::updateState()
     const bool allowed = iconAllowed(entry);
     m_displayAsIcon->setEnabled(allowed);
     m_displayAsIcon->setChecked(allowed && m_iconWanted);
-    m_ok->setEnabled(entry >= 0);
+    m_ok->setEnabled(entry != kNoEntry);
 
     QString result;
-    if (entry < 0) {
+    if (entry == kNoEntry) {
         result = m_pasteLink->isChecked()
                      ? tr("The Clipboard holds nothing that can be pasted as a link.")
                      : tr("The Clipboard holds nothing that can be pasted here.");
@@ -267,7 +270,7 @@ void PasteSpecialDialog::updateState()
 bool PasteSpecialDialog::finish()
 {
     const int entry = selectedEntry();
-    if (entry < 0) {
+    if (entry == kNoEntry) {
         return false;
     }
     const bool link = m_pasteLink->isChecked();
@@ -326,11 +329,11 @@ UINT OleUIPasteSpecialW(OLEUIPASTESPECIALW *dialog)
     if (dialog->arrPasteEntries == nullptr || dialog->cPasteEntries < 1) {
         return OLEUI_IOERR_ARRPASTEENTRIESINVALID;
     }
-    if (dialog->cLinkTypes < 0 || dialog->cLinkTypes > 8 ||
+    if (dialog->cLinkTypes < 0 || dialog->cLinkTypes > PS_MAXLINKTYPES ||
         (dialog->cLinkTypes > 0 && dialog->arrLinkTypes == nullptr)) {
         return OLEUI_IOERR_ARRLINKTYPESINVALID;
     }
-    dialog->nSelectedIndex = -1;
+    dialog->nSelectedIndex = kNoEntry;
     dialog->fLink = FALSE;
     dialog->hMetaPict = nullptr;
 
