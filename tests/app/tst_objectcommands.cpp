@@ -96,8 +96,8 @@ private slots:
         w.show();
         QGuiApplication::clipboard()->clear();
         w.form1.PasteSpecial1->trigger();
-        QTest::qWait(30);
-        QVERIFY(w.scriptDone());
+        QCoreApplication::processEvents(); // a dialog shown now is answered as unexpected
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
         QCOMPARE(w.form1.memo1->Text(), "");
     }
 

@@ -570,8 +570,9 @@ private slots:
         prepare(editor);
         DialogAnswer answer([](QDialog *dialog) { dialog->reject(); });
         QVERIFY(!editor.InsertObject());
-        QTest::qWait(30);
+        QCoreApplication::processEvents();
         QVERIFY(!answer.answered()); // no dialog at all
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
     }
 
     void insertObjectFailureRaisesAndCleansUp()
@@ -739,8 +740,9 @@ private slots:
         QGuiApplication::clipboard()->clear();
         DialogAnswer answer([](QDialog *dialog) { dialog->reject(); });
         QVERIFY(!editor.PasteSpecial());
-        QTest::qWait(30);
+        QCoreApplication::processEvents();
         QVERIFY(!answer.answered());
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
     }
 
     // Data the clipboard names but no longer gives.

@@ -416,7 +416,7 @@ private slots:
             return paste ? OleUIPasteSpecialW(&pasteCall.ps) : OleUIInsertObjectA(&insert.io);
         };
         const UINT result = runDialog(call, [&](QDialog *dialog) {
-            QTest::qWait(50); // time for a late re-centring to show
+            QCoreApplication::processEvents(); // a late re-centring would be queued
             QCOMPARE(g_hook.calls, 1);
             QCOMPARE(g_hook.message, WM_INITDIALOG);
             QCOMPARE(g_hook.window, static_cast<QWidget *>(dialog));
