@@ -59,7 +59,7 @@ HMODULE LoadLibraryW(LPCWSTR name)
     }
     const Library *library = libraryNamed(QString::fromUtf16(name));
     if (library == nullptr || !state().loadable.value(library->name, true)) {
-        SetLastError(126); // ERROR_MOD_NOT_FOUND
+        SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
     ++state().loadCount[library->handle];
@@ -98,7 +98,7 @@ BOOL GetClassInfoW(HMODULE, LPCWSTR className)
 RichEditWindow *CreateRichEditWindow(LPCWSTR className, DWORD style, QWidget *parent)
 {
     if (GetClassInfoW(nullptr, className) == FALSE) {
-        SetLastError(1407); // ERROR_CANNOT_FIND_WND_CLASS
+        SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
         return nullptr;
     }
     return new RichEditWindow(style, parent);
