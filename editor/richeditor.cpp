@@ -1,7 +1,7 @@
 #include "richeditor.h"
 
-#include "editor/objecthost.h"
-#include "editor/objectstorage.h"
+#include "editor/objects/objecthost.h"
+#include "editor/objects/objectstorage.h"
 #include "platform/richedit/richeditlib.h"
 #include "platform/win/codepage.h"
 #include "runtime/exceptions.h"

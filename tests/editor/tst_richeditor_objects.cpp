@@ -1,8 +1,8 @@
 // The editor control's embedded objects: the object dialogs and where they
 // open, the object host's answers, and objects in editing, undo, the
 // clipboard, drag and drop and the window's life.
-#include "editor/objecthost.h"
-#include "editor/objectstorage.h"
+#include "editor/objects/objecthost.h"
+#include "editor/objects/objectstorage.h"
 #include "editortestutil.h"
 #include "objecttestutil.h"
 #include "platform/ole/oleclipboard.h"

@@ -1,4 +1,4 @@
-#include "objectstorage.h"
+#include "editor/objects/objectstorage.h"
 
 #include "platform/ole/oleclipboard.h"
 #include "platform/winui/winwindow.h"

@@ -1,10 +1,10 @@
 // The editor control's embedded objects: setting up and releasing the inner
 // window's object interface, and the insert-object and paste-special
 // commands.
-#include "editor/objecthost.h"
-#include "editor/objectstorage.h"
+#include "editor/objects/objecthost.h"
+#include "editor/objects/objectstorage.h"
+#include "editor/richeditor.h"
 #include "platform/winui/winwindow.h"
-#include "richeditor.h"
 #include "runtime/exceptions.h"
 
 #include <QScopeGuard>

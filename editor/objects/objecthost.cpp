@@ -1,6 +1,6 @@
-#include "objecthost.h"
+#include "editor/objects/objecthost.h"
 
-#include "editor/objectstorage.h"
+#include "editor/objects/objectstorage.h"
 #include "editor/richeditor.h"
 #include "platform/winui/winwindow.h"
 #include "runtime/exceptions.h"
