@@ -1,6 +1,7 @@
 #include "app/appidentity.h"
 
 #include <QApplication>
+#include <QDirIterator>
 
 namespace veskel {
 
@@ -11,10 +12,11 @@ QString ApplicationId()
 
 QIcon ApplicationIcon()
 {
+    // One folder per size, as the icon theme lays them out.
     QIcon builtIn;
-    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-        builtIn.addFile(QStringLiteral(":/icons/%1x%1/%2.png").arg(size).arg(ApplicationId()),
-                        QSize(size, size));
+    QDirIterator sizes(QStringLiteral(":/icons"), QDir::Dirs | QDir::NoDotAndDotDot);
+    while (sizes.hasNext()) {
+        builtIn.addFile(sizes.next() + u'/' + ApplicationId() + QStringLiteral(".png"));
     }
     return QIcon::fromTheme(ApplicationId(), builtIn);
 }

@@ -11,7 +11,7 @@ namespace veskel {
 QString ApplicationId();
 
 // The icon theme's icon of that name when the desktop has one, else the
-// icon built into the program (16 to 256 pixels).
+// icon built into the program (every size packaging/icons has).
 QIcon ApplicationIcon();
 
 // Every window of the program (the main window, the password dialog, the

@@ -66,6 +66,16 @@ int writeFully(int fd, QByteArrayView bytes)
     return 0;
 }
 
+// Writes all the bytes to a stream opened for the output at path; a failure
+// leaves what was written so far.
+void writeStream(int fd, const QByteArray &path, QByteArrayView bytes, const QString &writeError)
+{
+    if (const int error = writeFully(fd, bytes)) {
+        fileError(QStringLiteral("%1 %2. %3; the output is incomplete")
+                      .arg(writeError, DisplayName(path), SystemErrorMessage(error)));
+    }
+}
+
 // Why a file that exists cannot be written, or empty for one that can.
 QString unwritableReason(mode_t mode)
 {
@@ -99,10 +109,7 @@ void writeInPlace(const QByteArray &path, QByteArrayView bytes, const QString &w
     if (::fstat(fd, &info) != 0 || !(S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode))) {
         createError(path, QStringLiteral("It changed while it was opened"));
     }
-    if (const int error = writeFully(fd, bytes)) {
-        fileError(QStringLiteral("%1 %2. %3; the output is incomplete")
-                      .arg(writeError, DisplayName(path), SystemErrorMessage(error)));
-    }
+    writeStream(fd, path, bytes, writeError);
 }
 
 // The descriptor a path names when it is one the process already holds:
@@ -117,12 +124,14 @@ int heldDescriptor(const QByteArray &path)
     }
     for (const QByteArrayView prefix :
          {QByteArrayView("/dev/fd/"), QByteArrayView("/proc/self/fd/")}) {
-        const QByteArrayView number =
-            QByteArrayView(path).sliced(std::min(prefix.size(), path.size()));
-        if (!path.startsWith(prefix) || number.isEmpty() || number.size() > 9 ||
+        if (!path.startsWith(prefix)) {
+            continue;
+        }
+        const QByteArrayView number = QByteArrayView(path).sliced(prefix.size());
+        if (number.isEmpty() || number.size() > 9 ||
             !std::all_of(number.begin(), number.end(),
                          [](char c) { return c >= '0' && c <= '9'; })) {
-            continue;
+            return -1;
         }
         const int fd = number.toInt();
         return ::fcntl(fd, F_GETFD) == -1 ? -1 : fd;
@@ -296,10 +305,7 @@ void WriteOutputFile(const QByteArray &path, QByteArrayView bytes, mode_t newFil
         if (const QString reason = unwritableReason(info.st_mode); !reason.isEmpty()) {
             createError(path, reason);
         }
-        if (const int error = writeFully(fd, bytes)) {
-            fileError(QStringLiteral("%1 %2. %3; the output is incomplete")
-                          .arg(writeError, DisplayName(path), SystemErrorMessage(error)));
-        }
+        writeStream(fd, path, bytes, writeError);
         return;
     }
     if (::stat(path.constData(), &info) != 0) {

@@ -2,14 +2,11 @@
 
 #include "platform/richedit/links.h"
 #include "platform/richedit/plaintext.h"
-#include "platform/rtf/rtfreader.h"
 #include "platform/rtf/rtfwriter.h"
-#include "platform/win/codepage.h"
 #include "runtime/memory.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
-#include <QBuffer>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QImage>
@@ -17,12 +14,9 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
-#include <QTextFrame>
 #include <QTextLayout>
-#include <QUrl>
 
 #include <algorithm>
-#include <cstring>
 
 namespace win {
 

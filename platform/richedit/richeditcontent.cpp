@@ -7,19 +7,9 @@
 #include "platform/win/codepage.h"
 #include "runtime/memory.h"
 
-#include <QAbstractTextDocumentLayout>
-#include <QApplication>
-#include <QBuffer>
-#include <QClipboard>
-#include <QContextMenuEvent>
-#include <QImage>
-#include <QMimeData>
-#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
 #include <QTextFrame>
-#include <QTextLayout>
-#include <QUrl>
 
 #include <algorithm>
 #include <cstring>

@@ -4,9 +4,7 @@
 #include "runtime/memory.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QScrollBar>
 #include <QTextBlock>
-#include <QTextLayout>
 
 #include <algorithm>
 #include <cstring>
