@@ -169,7 +169,8 @@ void TForm1::nameForAssistiveTechnology()
         widget->setAccessibleDescription(description);
     };
     name(memo1, tr("Document text"), tr("The text of the document"));
-    name(memo1->InnerWindow(), memo1->accessibleName(), memo1->accessibleDescription());
+    memo1->InnerWindow()->setAccessibleText(memo1->accessibleName(),
+                                            memo1->accessibleDescription());
     name(Edit3, tr("Find text"), tr("The text Find looks for"));
     name(Edit4, tr("Search token"), tr("The text Search & Replace replaces"));
     name(Edit1, tr("Replace with"), tr("The text that replaces each search token"));
@@ -311,8 +312,10 @@ void TForm1::setTabOrder()
 {
     QWidget::setTabOrder(btnSearcReplace, Edit1);
     QWidget::setTabOrder(Edit1, Edit4);
-    QWidget::setTabOrder(Edit4, memo1->InnerWindow());
-    QWidget::setTabOrder(memo1->InnerWindow(), btnFind);
+    // The editing area is the text view the editor's window hands its focus to.
+    QWidget *text = memo1->InnerWindow()->focusProxy();
+    QWidget::setTabOrder(Edit4, text);
+    QWidget::setTabOrder(text, btnFind);
     QWidget::setTabOrder(btnFind, Edit3);
     QWidget::setTabOrder(Edit3, btnGoTo);
     QWidget::setTabOrder(btnGoTo, edtGoTo);

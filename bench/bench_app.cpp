@@ -6,6 +6,7 @@
 #include "cipher/cryptoapi.h"
 #include "cipher/documentfile.h"
 #include "editor/richeditor.h"
+#include "platform/testing/textview.h"
 #include "runtime/memory.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -74,10 +75,10 @@ void decryptAndShow(benchmark::State &state)
         state.PauseTiming();
         host.SetFileName(documentPath());
         host.editor.Lines().LoadFile(documentPath());
-        layOut(host.editor.InnerWindow()->document());
+        layOut(win::TextViewOf(host.editor.InnerWindow())->document());
         state.ResumeTiming();
         workflow.DecryptEditorText(kPassword);
-        layOut(host.editor.InnerWindow()->document());
+        layOut(win::TextViewOf(host.editor.InnerWindow())->document());
     }
     if (host.editor.Text() != noteText()) {
         state.SkipWithError("the text did not come back");

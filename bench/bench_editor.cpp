@@ -2,6 +2,7 @@
 #include "benchlayout.h"
 #include "benchratio.h"
 #include "editor/richeditor.h"
+#include "platform/testing/textview.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -153,7 +154,8 @@ void BM_Typing(benchmark::State &state)
 {
     auto editor = shownEditor(true);
     editor->setText(typingDocument());
-    typeInto(state, editor->InnerWindow(), editor->InnerWindow());
+    QTextEdit *view = win::TextViewOf(editor->InnerWindow());
+    typeInto(state, view, view);
 }
 
 void BM_QtTyping(benchmark::State &state)
@@ -179,7 +181,7 @@ void BM_LoadFileAndText(benchmark::State &state)
     auto editor = shownEditor(true);
     for (auto _ : state) {
         editor->Lines().LoadFile(armourPath());
-        layOut(editor->InnerWindow()->document());
+        layOut(win::TextViewOf(editor->InnerWindow())->document());
         QString text = editor->Text();
         benchmark::DoNotOptimize(text.data());
     }
@@ -205,7 +207,7 @@ void BM_TextWriteBlock(benchmark::State &state)
         editor->setText(QStringLiteral("x"));
         state.ResumeTiming();
         editor->setText(block);
-        layOut(editor->InnerWindow()->document());
+        layOut(win::TextViewOf(editor->InnerWindow())->document());
     }
 }
 
@@ -274,7 +276,7 @@ void replaceLoop(benchmark::State &state, bool links)
     for (auto _ : state) {
         state.PauseTiming();
         editor->setText(wordDocument());
-        layOut(editor->InnerWindow()->document());
+        layOut(win::TextViewOf(editor->InnerWindow())->document());
         state.ResumeTiming();
         int rounds = 0;
         int position = editor->Find(QStringLiteral("abc"), 0, 200000);
@@ -286,7 +288,7 @@ void replaceLoop(benchmark::State &state, bool links)
             position = editor->Find(QStringLiteral("abc"), position + 5, 200000);
         }
         editor->InnerWindow()->flush();
-        layOut(editor->InnerWindow()->document());
+        layOut(win::TextViewOf(editor->InnerWindow())->document());
         if (rounds != 10000) {
             state.SkipWithError("wrong number of replacements");
         }
@@ -334,7 +336,7 @@ void BM_LoadLargestPlainText(benchmark::State &state)
     auto editor = shownEditor(true);
     for (auto _ : state) {
         editor->Lines().LoadFile(path);
-        layOut(editor->InnerWindow()->document());
+        layOut(win::TextViewOf(editor->InnerWindow())->document());
     }
     // Still editable: a key at the end.
     editor->setSelectionStart(-1);

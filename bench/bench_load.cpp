@@ -5,6 +5,7 @@
 #include "benchlayout.h"
 #include "benchratio.h"
 #include "editor/richeditor.h"
+#include "platform/testing/textview.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -123,7 +124,7 @@ void loadBenchmark(benchmark::State &state, bool fromFile)
             editor.Lines().StreamIn(buffer, std::nullopt);
         }
         returnMs += static_cast<double>(timer.nsecsElapsed()) / 1e6;
-        layOut(editor.InnerWindow()->document());
+        layOut(win::TextViewOf(editor.InnerWindow())->document());
     }
     state.counters["return_ms"] = benchmark::Counter(returnMs, benchmark::Counter::kAvgIterations);
     state.SetLabel(kKindNames[kind]);

@@ -4,6 +4,7 @@
 #include "benchlayout.h"
 #include "benchratio.h"
 #include "editor/richeditor.h"
+#include "platform/testing/textview.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -44,7 +45,7 @@ TForm1 &window()
 void loadDocument(TForm1 &form)
 {
     form.memo1->setText(wordDocument());
-    layOut(form.memo1->InnerWindow()->document());
+    layOut(win::TextViewOf(form.memo1->InnerWindow())->document());
 }
 
 void BM_QtFindAndInsert(benchmark::State &state)
@@ -79,7 +80,7 @@ void BM_ReplaceAll(benchmark::State &state)
         state.ResumeTiming();
         form.ReplaceAll(QStringLiteral("abc"), QStringLiteral("xyzzy"));
         form.memo1->InnerWindow()->flush();
-        layOut(form.memo1->InnerWindow()->document());
+        layOut(win::TextViewOf(form.memo1->InnerWindow())->document());
     }
     if (form.memo1->Find(QStringLiteral("abc"), 0, 200000) != -1) {
         state.SkipWithError("occurrences were left");

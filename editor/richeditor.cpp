@@ -140,12 +140,10 @@ void TRichEditor::CreateWnd()
     setFocusProxy(window);
     // Screen readers meet the inner window, so a window made anew carries the
     // control's name.
-    window->setAccessibleName(accessibleName());
-    window->setAccessibleDescription(accessibleDescription());
+    window->setAccessibleText(accessibleName(), accessibleDescription());
     // EM_SETTARGETDEVICE: line width 0 wraps at the window's width, 1 never wraps.
     window->setTargetDevice(nullptr, m_properties.WordWrap() ? 0 : 1);
-    window->installEventFilter(this);
-    window->viewport()->installEventFilter(this);
+    window->setMessageFilter(this);
     connect(window, &RichEditWindow::linkNotify, this, &TRichEditor::LinkNotify);
     connect(window, &RichEditWindow::contextMenuRequested, this, &TRichEditor::ShowContextMenu);
 
@@ -476,7 +474,7 @@ void TRichEditor::Clear()
     }
     m_valueNull = true;
     if (window != nullptr) {
-        window->viewport()->update();
+        window->update();
     }
 }
 
@@ -593,7 +591,7 @@ void TRichEditor::ShowContextMenu(const QPoint &globalPos)
 
 bool TRichEditor::eventFilter(QObject *watched, QEvent *event)
 {
-    if (m_window != nullptr && (watched == m_window || watched == m_window->viewport())) {
+    if (m_window != nullptr && watched == m_window) {
         if (event->type() == QEvent::KeyPress) {
             auto *key = static_cast<QKeyEvent *>(event);
             if (OnKeyDown) {
@@ -610,15 +608,14 @@ bool TRichEditor::eventFilter(QObject *watched, QEvent *event)
                     return true;
                 }
             }
-        } else if (event->type() == QEvent::MouseButtonPress && watched == m_window->viewport() &&
-                   OnMouseDown) {
+        } else if (event->type() == QEvent::MouseButtonPress && OnMouseDown) {
             auto *mouse = static_cast<QMouseEvent *>(event);
             const TMouseButton button = mouse->button() == Qt::RightButton    ? mbRight
                                         : mouse->button() == Qt::MiddleButton ? mbMiddle
                                                                               : mbLeft;
             const QPoint at = mouse->position().toPoint();
             OnMouseDown(this, button, mouse->modifiers(), at.x(), at.y());
-        } else if (event->type() == QEvent::MouseMove && watched == m_window->viewport()) {
+        } else if (event->type() == QEvent::MouseMove) {
             // The hot-track style as it is now, before the window draws the
             // link under the mouse.
             m_window->setHotTrackColor(StyleHot.TextColor);

@@ -2,6 +2,7 @@
 
 #include "platform/richedit/links.h"
 #include "platform/richedit/plaintext.h"
+#include "platform/richedit/richeditview_p.h"
 #include "platform/rtf/rtfwriter.h"
 #include "runtime/memory.h"
 
@@ -15,6 +16,7 @@
 #include <QTextBlock>
 #include <QTextDocumentFragment>
 #include <QTextLayout>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -28,18 +30,25 @@ const QString kRtfMimeAlt = QStringLiteral("application/rtf");
 } // namespace
 
 RichEditWindow::RichEditWindow(DWORD style, QWidget *parent)
-    : QTextEdit(parent)
+    : QWidget(parent)
     , m_style(style)
+    , m_view(new RichEditView(*this))
+    , m_batch(*m_view)
+    , m_lineIndex(*m_view->document())
 {
-    setAcceptRichText(true);
-    QTextEdit::setReadOnly((style & ES_READONLY) != 0);
-    setHorizontalScrollBarPolicy((style & WS_HSCROLL) != 0 ? Qt::ScrollBarAsNeeded
-                                                           : Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy((style & WS_VSCROLL) != 0 ? Qt::ScrollBarAsNeeded
-                                                         : Qt::ScrollBarAlwaysOff);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_view);
+    setFocusProxy(m_view);
+    m_view->setAcceptRichText(true);
+    m_view->setReadOnly((style & ES_READONLY) != 0);
+    m_view->setHorizontalScrollBarPolicy((style & WS_HSCROLL) != 0 ? Qt::ScrollBarAsNeeded
+                                                                   : Qt::ScrollBarAlwaysOff);
+    m_view->setVerticalScrollBarPolicy((style & WS_VSCROLL) != 0 ? Qt::ScrollBarAsNeeded
+                                                                 : Qt::ScrollBarAlwaysOff);
     if ((style & ES_SELECTIONBAR) != 0) {
         // The margin at the left where a click selects lines.
-        setViewportMargins(8, 0, 0, 0);
+        m_view->setLeftMargin(8);
     }
     connect(document(), &QTextDocument::contentsChange, this, [this](int position, int, int added) {
         m_lineIndex.contentChanged();
@@ -47,23 +56,71 @@ RichEditWindow::RichEditWindow(DWORD style, QWidget *parent)
     });
     connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
             [this](const QSizeF &) { m_lineIndex.invalidate(); });
-    connect(this, &QTextEdit::textChanged, this, [this] {
+    connect(m_view, &QTextEdit::textChanged, this, [this] {
         if ((m_eventMask & ENM_CHANGE) != 0) {
             emit changeNotify();
         }
     });
-    connect(this, &QTextEdit::cursorPositionChanged, this, [this] {
+    connect(m_view, &QTextEdit::cursorPositionChanged, this, [this] {
         if ((m_eventMask & ENM_SELCHANGE) != 0) {
             emit selChangeNotify();
         }
     });
     viewport()->setMouseTracking(true);
+    m_view->installEventFilter(this);
+    viewport()->installEventFilter(this);
     setUpObjects();
 }
 
 RichEditWindow::~RichEditWindow()
 {
     flush();
+}
+
+// ---------------------------------------------------------------------------
+// The text view
+
+QTextDocument *RichEditWindow::document() const
+{
+    return m_view->document();
+}
+
+QTextCursor RichEditWindow::textCursor() const
+{
+    return m_view->textCursor();
+}
+
+void RichEditWindow::setTextCursor(const QTextCursor &cursor)
+{
+    m_view->setTextCursor(cursor);
+}
+
+QWidget *RichEditWindow::viewport() const
+{
+    return m_view->viewport();
+}
+
+void RichEditWindow::setMessageFilter(QObject *filter)
+{
+    m_messageFilter = filter;
+}
+
+bool RichEditWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_messageFilter == nullptr) {
+        return false;
+    }
+    const QEvent::Type type = event->type();
+    const bool key = watched == m_view && type == QEvent::KeyPress;
+    const bool mouse =
+        watched == viewport() && (type == QEvent::MouseButtonPress || type == QEvent::MouseMove);
+    return (key || mouse) && m_messageFilter->eventFilter(this, event);
+}
+
+void RichEditWindow::setAccessibleText(const QString &name, const QString &description)
+{
+    m_view->setAccessibleName(name);
+    m_view->setAccessibleDescription(description);
 }
 
 // ---------------------------------------------------------------------------
@@ -119,7 +176,7 @@ void RichEditWindow::setSel(LONG start, LONG end)
 
 void RichEditWindow::replaceSel(BOOL canUndo, const QString &text)
 {
-    if (isReadOnly()) {
+    if (m_view->isReadOnly()) {
         return;
     }
     QTextCursor &cursor = editCursor();
@@ -195,7 +252,7 @@ BOOL RichEditWindow::undoEdit()
     if (!document()->isUndoAvailable()) {
         return FALSE;
     }
-    undo();
+    m_view->undo();
     return TRUE;
 }
 
@@ -205,7 +262,7 @@ BOOL RichEditWindow::redoEdit()
     if (!document()->isRedoAvailable()) {
         return FALSE;
     }
-    redo();
+    m_view->redo();
     return TRUE;
 }
 
@@ -225,10 +282,10 @@ void RichEditWindow::cutSelection()
     if (!textCursor().hasSelection()) {
         return;
     }
-    if (isReadOnly()) {
-        copy();
+    if (m_view->isReadOnly()) {
+        m_view->copy();
     } else {
-        cut();
+        m_view->cut();
     }
 }
 
@@ -236,15 +293,15 @@ void RichEditWindow::copySelection()
 {
     flush();
     if (textCursor().hasSelection()) {
-        copy();
+        m_view->copy();
     }
 }
 
 void RichEditWindow::pasteClipboard()
 {
     flush();
-    if (!isReadOnly() && canPaste(0) != FALSE) {
-        paste();
+    if (!m_view->isReadOnly() && canPaste(0) != FALSE) {
+        m_view->paste();
     }
 }
 
@@ -252,7 +309,7 @@ void RichEditWindow::clearSelection()
 {
     flush();
     QTextCursor cursor = textCursor();
-    if (cursor.hasSelection() && !isReadOnly()) {
+    if (cursor.hasSelection() && !m_view->isReadOnly()) {
         cursor.removeSelectedText();
         setTextCursor(cursor);
     }
@@ -261,25 +318,29 @@ void RichEditWindow::clearSelection()
 BOOL RichEditWindow::canPaste(UINT) const
 {
     const QMimeData *mime = QApplication::clipboard()->mimeData();
-    return mime != nullptr && !mime->formats().isEmpty() && canInsertFromMimeData(mime) ? TRUE
-                                                                                        : FALSE;
+    return mime != nullptr && !mime->formats().isEmpty() && canInsert(mime) ? TRUE : FALSE;
 }
 
 BOOL RichEditWindow::setTargetDevice(const void *, LONG lineWidth)
 {
-    setLineWrapMode(lineWidth == 0 ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
+    m_view->setLineWrapMode(lineWidth == 0 ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
     return TRUE;
 }
 
 void RichEditWindow::setWantTabs(BOOL want)
 {
-    setTabChangesFocus(want == FALSE);
+    m_view->setTabChangesFocus(want == FALSE);
+}
+
+BOOL RichEditWindow::isReadOnly() const
+{
+    return m_view->isReadOnly() ? TRUE : FALSE;
 }
 
 BOOL RichEditWindow::setReadOnly(BOOL readOnly)
 {
     flush();
-    QTextEdit::setReadOnly(readOnly != FALSE);
+    m_view->setReadOnly(readOnly != FALSE);
     if (readOnly != FALSE) {
         m_style |= ES_READONLY;
     } else {
@@ -337,8 +398,8 @@ CHARRANGE RichEditWindow::linkUnder(const QPoint &viewportPos)
         return none;
     }
     // The character under the mouse, if the mouse is over one.
-    const QPointF point(viewportPos.x() + horizontalScrollBar()->value(),
-                        viewportPos.y() + verticalScrollBar()->value());
+    const QPointF point(viewportPos.x() + m_view->horizontalScrollBar()->value(),
+                        viewportPos.y() + m_view->verticalScrollBar()->value());
     QAbstractTextDocumentLayout *layout = document()->documentLayout();
     const int hit = layout->hitTest(point, Qt::ExactHit);
     if (hit < 0) {
@@ -387,7 +448,7 @@ bool RichEditWindow::sendLinkNotification(UINT message, const QPoint &viewportPo
 // ---------------------------------------------------------------------------
 // Events
 
-bool RichEditWindow::viewportEvent(QEvent *event)
+void RichEditWindow::beforeViewportEvent(QEvent *event)
 {
     switch (event->type()) {
     case QEvent::Paint:
@@ -434,10 +495,9 @@ bool RichEditWindow::viewportEvent(QEvent *event)
     default:
         break;
     }
-    return QTextEdit::viewportEvent(event);
 }
 
-void RichEditWindow::keyPressEvent(QKeyEvent *event)
+void RichEditWindow::keyPress(QKeyEvent *event)
 {
     flush();
     const QString typed = event->text();
@@ -447,10 +507,10 @@ void RichEditWindow::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    QTextEdit::keyPressEvent(event);
+    m_view->defaultKeyPress(event);
 }
 
-void RichEditWindow::contextMenuEvent(QContextMenuEvent *event)
+void RichEditWindow::contextMenu(QContextMenuEvent *event)
 {
     flush();
     event->accept();
@@ -484,7 +544,7 @@ void RichEditWindow::contextMenuEvent(QContextMenuEvent *event)
     m_oleCallback->GetContextMenu(selection, object, range, &menu);
 }
 
-QMimeData *RichEditWindow::createMimeDataFromSelection() const
+QMimeData *RichEditWindow::mimeDataFromSelection() const
 {
     const QTextCursor cursor = textCursor();
     if (m_oleCallback != nullptr) {
@@ -512,7 +572,7 @@ QMimeData *RichEditWindow::createMimeDataFromSelection() const
     return mime;
 }
 
-bool RichEditWindow::canInsertFromMimeData(const QMimeData *source) const
+bool RichEditWindow::canInsert(const QMimeData *source) const
 {
     if (source == nullptr) {
         return false;
@@ -524,9 +584,9 @@ bool RichEditWindow::canInsertFromMimeData(const QMimeData *source) const
            source->hasHtml() || source->hasText() || source->hasImage();
 }
 
-void RichEditWindow::insertFromMimeData(const QMimeData *source)
+void RichEditWindow::insertData(const QMimeData *source)
 {
-    if (source == nullptr || isReadOnly() || !acceptsData(*source, 0)) {
+    if (source == nullptr || m_view->isReadOnly() || !acceptsData(*source, 0)) {
         return;
     }
     flush();

@@ -1,5 +1,6 @@
-// The rich edit window: a QTextEdit that answers the messages the editor
-// control sends, with the rich edit control's numbering and edge behaviour.
+// The rich edit window: answers the messages the editor control sends, with
+// the rich edit control's numbering and edge behaviour, over a text view (a
+// QTextEdit) it holds and no one else reaches.
 //
 // Positions are QTextDocument positions: a paragraph break counts as one
 // character and an embedded object is one U+FFFC character. Lines are the
@@ -14,17 +15,22 @@
 #include "platform/richedit/richeditole.h"
 
 #include <QTextCursor>
-#include <QTextEdit>
+#include <QWidget>
 
+class QContextMenuEvent;
+class QDropEvent;
+class QKeyEvent;
 class QMimeData;
+class QTextDocument;
 
 namespace win {
 
 class LinkHighlighter;
 class RichEditOleInterface;
 class ObjectDrawer;
+class RichEditView;
 
-class RichEditWindow : public QTextEdit
+class RichEditWindow : public QWidget
 {
     Q_OBJECT
 
@@ -34,6 +40,14 @@ public:
     ~RichEditWindow() override;
 
     DWORD style() const { return m_style; }
+
+    // The keys and mouse events the window takes go to the filter first, as
+    // to a subclassed window procedure: its eventFilter() sees them with the
+    // window as the object watched and, for the mouse, positions in the text
+    // area's coordinates. Returning true swallows the event.
+    void setMessageFilter(QObject *filter);
+    // The name and description screen readers give the text area.
+    void setAccessibleText(const QString &name, const QString &description);
 
     // Content.
     LRESULT streamIn(UINT format, EDITSTREAM &stream);
@@ -95,6 +109,7 @@ public:
     // Whether Tab types a tab (the window asks for it, as WM_GETDLGCODE's
     // DLGC_WANTTAB does) or moves the focus on.
     void setWantTabs(BOOL want);
+    BOOL isReadOnly() const;
 
     // Links.
     void autoUrlDetect(BOOL on);
@@ -111,9 +126,6 @@ public:
     BOOL getOleInterface(std::shared_ptr<IRichEditOle> &ole);
     BOOL setOleCallback(IRichEditOleCallback *callback);
     IRichEditOleCallback *oleCallback() const { return m_oleCallback; }
-    // Test hook: EM_GETOLEINTERFACE and EM_SETOLECALLBACK reply FALSE in every
-    // window while set.
-    static void RefuseOleMessagesForTesting(bool getInterface, bool setCallback);
     // Where the last context-menu request was made, in screen coordinates.
     QPoint contextMenuPosition() const { return m_contextMenuAt; }
     // Pastes the data in the format (0: the best one it offers) at the
@@ -133,20 +145,26 @@ signals:
     void contextMenuRequested(const QPoint &globalPos);
 
 protected:
-    bool viewportEvent(QEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
-    void contextMenuEvent(QContextMenuEvent *event) override;
-    QMimeData *createMimeDataFromSelection() const override;
-    bool canInsertFromMimeData(const QMimeData *source) const override;
-    void insertFromMimeData(const QMimeData *source) override;
-    void dragEnterEvent(QDragEnterEvent *event) override;
-    void dragMoveEvent(QDragMoveEvent *event) override;
-    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     friend class RichEditOleInterface;
     friend class ObjectDrawer;
+    friend class RichEditView;
 
+    // The text view's events, which the view hands over.
+    void beforeViewportEvent(QEvent *event);
+    void keyPress(QKeyEvent *event);
+    void contextMenu(QContextMenuEvent *event);
+    QMimeData *mimeDataFromSelection() const;
+    bool canInsert(const QMimeData *source) const;
+    void insertData(const QMimeData *source);
+    void drop(QDropEvent *event);
+
+    QTextDocument *document() const;
+    QTextCursor textCursor() const;
+    void setTextCursor(const QTextCursor &cursor);
+    QWidget *viewport() const;
     QTextCursor &editCursor();
     // Objects.
     void setUpObjects();
@@ -180,13 +198,15 @@ private:
     QString contentText(bool crlf, int from, int to) const;
 
     DWORD m_style;
+    RichEditView *m_view;
+    QObject *m_messageFilter = nullptr;
     DWORD m_eventMask = ENM_NONE;
     UINT m_textMode = TM_RICHTEXT | TM_MULTILEVELUNDO | TM_MULTICODEPAGE;
     LONG m_textLimit = 32767;
-    EditBatch m_batch{*this};
+    EditBatch m_batch;
     LinkHighlighter *m_links = nullptr;
     QColor m_hotTrackColor;
-    DisplayLineIndex m_lineIndex{*document()};
+    DisplayLineIndex m_lineIndex;
     bool m_wrapAnywhere = false;
     std::shared_ptr<RichEditOleInterface> m_ole;
     IRichEditOleCallback *m_oleCallback = nullptr;

@@ -2,6 +2,7 @@
 // out, and the text messages.
 #include "platform/richedit/plaintext.h"
 #include "platform/richedit/richedit.h"
+#include "platform/richedit/richeditview_p.h"
 #include "platform/rtf/rtfreader.h"
 #include "platform/rtf/rtfwriter.h"
 #include "platform/win/codepage.h"
@@ -56,7 +57,7 @@ void RichEditWindow::watchLongRuns(int position, int added)
     const bool wholeDocument = position == 0 && added >= document()->characterCount() - 1;
     if (wholeDocument && m_wrapAnywhere) {
         m_wrapAnywhere = false; // a new content is judged afresh
-        setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        m_view->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     }
     if (m_wrapAnywhere || added <= 0) {
         return;
@@ -66,7 +67,7 @@ void RichEditWindow::watchLongRuns(int position, int added)
          block = block.next()) {
         if (holdsLongRun(block)) {
             m_wrapAnywhere = true;
-            setWordWrapMode(QTextOption::WrapAnywhere);
+            m_view->setWordWrapMode(QTextOption::WrapAnywhere);
             return;
         }
         if (block == last) {
@@ -84,7 +85,7 @@ void RichEditWindow::replaceAll(const QString &plainText)
     // layout runs from the top in steps between events. Nobody hears of the
     // cursor's absence.
     {
-        const QSignalBlocker quiet(this);
+        const QSignalBlocker quiet(m_view);
         setTextCursor(QTextCursor());
     }
     document()->setPlainText(plainText);
@@ -322,7 +323,7 @@ LRESULT RichEditWindow::setTextMode(UINT mode)
         return 1;
     }
     m_textMode = mode;
-    setAcceptRichText(!plain);
+    m_view->setAcceptRichText(!plain);
     document()->clearUndoRedoStacks();
     return 0;
 }

@@ -2,6 +2,7 @@
 // keys held, and files dropped from elsewhere become objects.
 #include "platform/ole/oleclipboard.h"
 #include "platform/richedit/richedit.h"
+#include "platform/richedit/richeditview_p.h"
 
 #include <QDropEvent>
 #include <QMimeData>
@@ -29,7 +30,7 @@ Qt::DropAction toDropAction(DWORD effect)
 bool RichEditWindow::dragStartedHere(const QDropEvent &event) const
 {
     const QObject *source = event.source();
-    return source != nullptr && (source == this || source == viewport());
+    return source != nullptr && (source == m_view || source == viewport());
 }
 
 DWORD RichEditWindow::dropEffect(const QDropEvent &event) const
@@ -90,25 +91,13 @@ void RichEditWindow::chooseDropAction(QDropEvent &event) const
     }
 }
 
-void RichEditWindow::dragEnterEvent(QDragEnterEvent *event)
-{
-    QTextEdit::dragEnterEvent(event);
-    chooseDropAction(*event);
-}
-
-void RichEditWindow::dragMoveEvent(QDragMoveEvent *event)
-{
-    QTextEdit::dragMoveEvent(event);
-    chooseDropAction(*event);
-}
-
-void RichEditWindow::dropEvent(QDropEvent *event)
+void RichEditWindow::drop(QDropEvent *event)
 {
     if (m_oleCallback == nullptr) {
         chooseDropAction(*event);
         if (event->isAccepted()) {
             const Qt::DropAction action = event->dropAction();
-            QTextEdit::dropEvent(event);
+            m_view->defaultDrop(event);
             event->setDropAction(action);
         }
         return;
@@ -125,7 +114,7 @@ void RichEditWindow::dropEvent(QDropEvent *event)
         // Files from elsewhere become objects: linked, or embedded copies.
         // The source is told the files were copied, never moved: it must
         // not delete what was only copied in.
-        QTextCursor cursor = cursorForPosition(event->position().toPoint());
+        QTextCursor cursor = m_view->cursorForPosition(event->position().toPoint());
         cursor.beginEditBlock();
         const bool inserted = pasteFiles(cursor, files, effect == DROPEFFECT_LINK);
         cursor.endEditBlock();
@@ -139,7 +128,7 @@ void RichEditWindow::dropEvent(QDropEvent *event)
         return;
     }
     event->setDropAction(toDropAction(effect));
-    QTextEdit::dropEvent(event);
+    m_view->defaultDrop(event);
     event->setDropAction(toDropAction(effect));
 }
 

@@ -1,5 +1,7 @@
 #include "platform/richedit/richeditlib.h"
 
+#include "platform/testing/richeditfailures.h"
+
 #include <QHash>
 #include <QStringList>
 
@@ -104,7 +106,7 @@ RichEditWindow *CreateRichEditWindow(LPCWSTR className, DWORD style, QWidget *pa
     return new RichEditWindow(style, parent);
 }
 
-void SetLibraryLoadable(const QString &name, bool loadable)
+void SetLibraryLoadableForTesting(const QString &name, bool loadable)
 {
     state().loadable.insert(name.toLower(), loadable);
 }

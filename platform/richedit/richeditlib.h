@@ -9,8 +9,6 @@
 #include "platform/richedit/richedit.h"
 #include "platform/win/wintypes.h"
 
-#include <QString>
-
 namespace win {
 
 // A module handle above 32, or null when the library cannot be loaded.
@@ -22,8 +20,5 @@ BOOL GetClassInfoW(HMODULE instance, LPCWSTR className);
 
 // A new window of a registered rich edit class, or null.
 RichEditWindow *CreateRichEditWindow(LPCWSTR className, DWORD style, QWidget *parent);
-
-// For tests: whether a library can be loaded at all (all can by default).
-void SetLibraryLoadable(const QString &name, bool loadable);
 
 } // namespace win

@@ -6,6 +6,7 @@
 #include "platform/richedit/richeditobjects_p.h"
 #include "platform/rtf/rtfreader.h"
 #include "platform/rtf/rtfwriter.h"
+#include "platform/testing/richeditfailures.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -296,7 +297,7 @@ void ObjectDrawer::drawObject(QPainter *painter, const QRectF &rect, QTextDocume
 // ---------------------------------------------------------------------------
 // The window's side
 
-void RichEditWindow::RefuseOleMessagesForTesting(bool getInterface, bool setCallback)
+void RefuseOleMessagesForTesting(bool getInterface, bool setCallback)
 {
     g_refuseInterface = getInterface;
     g_refuseCallback = setCallback;
@@ -541,7 +542,7 @@ bool RichEditWindow::importData(const QMimeData &mime, CLIPFORMAT format, HGLOBA
         return false;
     }
     if (format == 0) {
-        insertFromMimeData(&mime); // it asks the host itself
+        insertData(&mime); // it asks the host itself
         return true;
     }
     if (!MimeDataOffers(mime, format) || !acceptsData(mime, format)) {

@@ -4,7 +4,7 @@
 #include "app/veskelmain.h"
 #include "dialogs/frmpassword.h"
 #include "editor/richeditor.h"
-#include "platform/richedit/richedit.h"
+#include "platform/testing/textview.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -32,7 +32,7 @@ QList<QWidget *> controlsOf(QWidget *window)
             continue; // the file dialogs are windows of their own
         }
         if (qobject_cast<QAbstractButton *>(widget) || qobject_cast<QLineEdit *>(widget) ||
-            qobject_cast<win::RichEditWindow *>(widget) || qobject_cast<QMenuBar *>(widget) ||
+            qobject_cast<QTextEdit *>(widget) || qobject_cast<QMenuBar *>(widget) ||
             (qobject_cast<QLabel *>(widget) && widget->objectName().startsWith("StatusPanel"))) {
             controls << widget;
         }
@@ -102,7 +102,7 @@ private slots:
         QFETCH(int, role);
         QWidget *widget = nullptr;
         if (object == "memo1") {
-            widget = m_form1->memo1->InnerWindow();
+            widget = win::TextViewOf(m_form1->memo1->InnerWindow());
         } else if (object.startsWith("Form2/")) {
             widget = m_form2->findChild<QWidget *>(object.mid(6));
         } else {

@@ -1,6 +1,7 @@
 // Saving, opening and closing documents in the real window: the password
 // dialog typed into, message boxes answered, files in a temporary folder.
 #include "cipher/documentfile.h"
+#include "platform/testing/textview.h"
 #include "windowharness.h"
 
 #include <QDir>
@@ -215,7 +216,7 @@ private slots:
         w.password("pw");
         w.form1.Open1->trigger();
         w.form1.memo1->setSelectionStart(5);
-        QTest::keyClicks(w.form1.memo1->InnerWindow(), " and more");
+        QTest::keyClicks(win::TextViewOf(w.form1.memo1->InnerWindow()), " and more");
         w.password("pw2");
         QVERIFY(w.form1.close());
         QCOMPARE(openedText(path, "pw2"), "first and more");
@@ -233,7 +234,8 @@ private slots:
         w.password("pw");
         w.form1.Open1->trigger();
         w.reactivate();
-        QTest::keyClick(w.form1.memo1->InnerWindow(), Qt::Key_N, Qt::ControlModifier);
+        QTest::keyClick(win::TextViewOf(w.form1.memo1->InnerWindow()), Qt::Key_N,
+                        Qt::ControlModifier);
         QCOMPARE(w.form1.memo1->Text(), "");
         QCOMPARE(w.form1.windowTitle(), "Veskel - " + path);
         w.password("pw");

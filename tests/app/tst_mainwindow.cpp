@@ -5,6 +5,7 @@
 #include "app/veskelmain.h"
 #include "dialogs/frmpassword.h"
 #include "editor/richeditor.h"
+#include "platform/testing/textview.h"
 #include "platform/win/process.h"
 
 #include <QAction>
@@ -290,12 +291,12 @@ private slots:
         f.btnSearcReplace->setFocus();
         QTRY_VERIFY(f.btnSearcReplace->hasFocus());
         for (QWidget *next : {static_cast<QWidget *>(f.Edit1), static_cast<QWidget *>(f.Edit4),
-                              static_cast<QWidget *>(f.memo1->InnerWindow())}) {
+                              static_cast<QWidget *>(win::TextViewOf(f.memo1->InnerWindow()))}) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QTRY_COMPARE(QApplication::focusWidget(), next);
         }
         // The editing area takes Tab as text.
-        QTest::keyClick(f.memo1->InnerWindow(), Qt::Key_Tab);
+        QTest::keyClick(win::TextViewOf(f.memo1->InnerWindow()), Qt::Key_Tab);
         QCOMPARE(f.memo1->Text(), "\t");
     }
 

@@ -3,6 +3,7 @@
 // then every writable mapping of the process is searched for the old text.
 #include "cipher/cryptoapi.h"
 #include "cipher/documentfile.h"
+#include "platform/testing/textview.h"
 #include "runtime/memory.h"
 #include "windowharness.h"
 
@@ -250,7 +251,7 @@ void typeInto(Window &w, const QString &text)
 {
     w.reactivate();
     for (const QChar c : text) {
-        QTest::sendKeyEvent(QTest::Click, w.form1.memo1->InnerWindow(),
+        QTest::sendKeyEvent(QTest::Click, win::TextViewOf(w.form1.memo1->InnerWindow()),
                             static_cast<Qt::Key>(c.toUpper().unicode()), QString(c),
                             Qt::NoModifier);
     }
@@ -319,7 +320,8 @@ private slots:
         } else if (how == "pasted") {
             QGuiApplication::clipboard()->setText(marker);
             w.reactivate();
-            QTest::keyClick(w.form1.memo1->InnerWindow(), Qt::Key_V, Qt::ControlModifier);
+            QTest::keyClick(win::TextViewOf(w.form1.memo1->InnerWindow()), Qt::Key_V,
+                            Qt::ControlModifier);
             // The clipboard is the user's own copy; here it moves on too.
             QGuiApplication::clipboard()->clear();
         } else {
@@ -346,7 +348,8 @@ private slots:
             QVERIFY(editorShows(*w.form1.memo1, "another document"));
         } else {
             w.reactivate();
-            QTest::keyClick(w.form1.memo1->InnerWindow(), Qt::Key_N, Qt::ControlModifier);
+            QTest::keyClick(win::TextViewOf(w.form1.memo1->InnerWindow()), Qt::Key_N,
+                            Qt::ControlModifier);
             QVERIFY(editorShows(*w.form1.memo1, QString()));
         }
         QVERIFY(w.scriptDone());

@@ -1,6 +1,7 @@
 // The bars, the edit commands, the caret indicator and links, in the real
 // window.
 #include "../editor/editortestutil.h"
+#include "platform/testing/textview.h"
 #include "windowharness.h"
 
 #include <QClipboard>
@@ -199,9 +200,9 @@ private slots:
         Window w;
         w.show();
         TForm1 &f = w.form1;
-        f.memo1->InnerWindow()->setLineWrapMode(QTextEdit::FixedColumnWidth);
-        f.memo1->InnerWindow()->setLineWrapColumnOrWidth(10);
-        f.memo1->InnerWindow()->setWordWrapMode(QTextOption::WrapAnywhere);
+        win::TextViewOf(f.memo1->InnerWindow())->setLineWrapMode(QTextEdit::FixedColumnWidth);
+        win::TextViewOf(f.memo1->InnerWindow())->setLineWrapColumnOrWidth(10);
+        win::TextViewOf(f.memo1->InnerWindow())->setWordWrapMode(QTextOption::WrapAnywhere);
         f.memo1->setText(QString(25, u'x') + "\r\nend");
         const int second = f.memo1->LineStart(1);
         QVERIFY(second > 0 && second < 25);
@@ -220,14 +221,14 @@ private slots:
         QCOMPARE(f.StatusPanel0->text(), "");
         f.memo1->setText("ab\r\ncdef");
         f.memo1->setSelectionStart(0);
-        QTest::keyClick(f.memo1->InnerWindow(), Qt::Key_Right);
+        QTest::keyClick(win::TextViewOf(f.memo1->InnerWindow()), Qt::Key_Right);
         QCOMPARE(f.StatusPanel0->text(), "0 : 0");
         f.memo1->setSelectionStart(5); // column 2 of line 1
-        QTest::keyClick(f.memo1->InnerWindow(), Qt::Key_X);
+        QTest::keyClick(win::TextViewOf(f.memo1->InnerWindow()), Qt::Key_X);
         QCOMPARE(f.StatusPanel0->text(), "2 : 1");
-        QTest::keyClick(f.memo1->InnerWindow(), Qt::Key_Left);
+        QTest::keyClick(win::TextViewOf(f.memo1->InnerWindow()), Qt::Key_Left);
         QCOMPARE(f.StatusPanel0->text(), "3 : 1");
-        QTest::mouseClick(f.memo1->InnerWindow()->viewport(), Qt::LeftButton, {},
+        QTest::mouseClick(win::TextViewOf(f.memo1->InnerWindow())->viewport(), Qt::LeftButton, {},
                           test::pointOf(f.memo1->InnerWindow(), 0));
         QCOMPARE(f.StatusPanel0->text(), "2 : 1");
         QCOMPARE(f.StatusPanel1->text(), "");
@@ -256,7 +257,7 @@ private slots:
         w.show();
         TForm1 &f = w.form1;
         f.memo1->setText("see https://a.example/x and www.b.example now");
-        QWidget *viewport = f.memo1->InnerWindow()->viewport();
+        QWidget *viewport = win::TextViewOf(f.memo1->InnerWindow())->viewport();
         QTest::mousePress(viewport, button, {}, test::pointOf(f.memo1->InnerWindow(), 8));
         QTest::mouseRelease(viewport, button, {}, test::pointOf(f.memo1->InnerWindow(), releaseAt));
         QStringList urls;
@@ -280,7 +281,7 @@ private slots:
         w.show();
         TForm1 &f = w.form1;
         f.memo1->setText("word");
-        f.memo1->InnerWindow()->selectAll();
+        win::TextViewOf(f.memo1->InnerWindow())->selectAll();
         f.memo1->setSelectionStart(0);
         f.memo1->setSelectionLength(4);
         f.Edit3->setFocus();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "editor/richeditor.h"
+#include "platform/testing/textview.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -14,16 +15,16 @@ namespace veskel::test {
 inline void prepare(TRichEditor &editor, int wrapAt = 0)
 {
     editor.resize(600, 400);
-    win::RichEditWindow *window = editor.InnerWindow();
+    QTextEdit *view = win::TextViewOf(editor.InnerWindow());
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setPixelSize(12);
-    window->document()->setDefaultFont(font);
-    window->setWordWrapMode(QTextOption::WrapAnywhere);
+    view->document()->setDefaultFont(font);
+    view->setWordWrapMode(QTextOption::WrapAnywhere);
     if (wrapAt > 0) {
         const QFontMetricsF metrics(font);
-        const qreal margin = 2 * window->document()->documentMargin();
-        window->setLineWrapMode(QTextEdit::FixedPixelWidth);
-        window->setLineWrapColumnOrWidth(
+        const qreal margin = 2 * view->document()->documentMargin();
+        view->setLineWrapMode(QTextEdit::FixedPixelWidth);
+        view->setLineWrapColumnOrWidth(
             static_cast<int>(metrics.horizontalAdvance(QString(wrapAt, u'x')) + margin + 1));
     }
     editor.show();
@@ -33,11 +34,12 @@ inline void prepare(TRichEditor &editor, int wrapAt = 0)
 // The centre of the character at the position, in viewport coordinates.
 inline QPoint pointOf(win::RichEditWindow *window, int position)
 {
-    QTextCursor cursor(window->document());
+    const QTextEdit *view = win::TextViewOf(window);
+    QTextCursor cursor(view->document());
     cursor.setPosition(position);
-    const QRect before = window->cursorRect(cursor);
+    const QRect before = view->cursorRect(cursor);
     cursor.setPosition(position + 1);
-    const QRect after = window->cursorRect(cursor);
+    const QRect after = view->cursorRect(cursor);
     return QPoint((before.left() + after.left()) / 2, before.center().y());
 }
 

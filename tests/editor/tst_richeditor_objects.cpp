@@ -7,6 +7,8 @@
 #include "objecttestutil.h"
 #include "platform/ole/oleclipboard.h"
 #include "platform/testing/olefailures.h"
+#include "platform/testing/richeditfailures.h"
+#include "platform/testing/textview.h"
 #include "platform/winui/winwindow.h"
 #include "runtime/exceptions.h"
 
@@ -34,7 +36,8 @@ struct Found
 
 Found objectAt(TRichEditor &editor, int position)
 {
-    for (const PositionedObject &at : ObjectsOf(*editor.InnerWindow()->document())) {
+    for (const PositionedObject &at :
+         ObjectsOf(*win::TextViewOf(editor.InnerWindow())->document())) {
         if (at.cp == position) {
             return {at.record, dynamic_cast<OleObject *>(at.record->object.get())};
         }
@@ -73,7 +76,7 @@ void insertFile(TRichEditor &editor, const QString &path)
 void dragOver(TRichEditor &editor, const QMimeData &data, Qt::DropActions actions,
               Qt::KeyboardModifiers modifiers)
 {
-    QWidget *viewport = editor.InnerWindow()->viewport();
+    QWidget *viewport = win::TextViewOf(editor.InnerWindow())->viewport();
     QDragEnterEvent enter(QPoint(5, 5), actions, &data, Qt::LeftButton, modifiers);
     QApplication::sendEvent(viewport, &enter);
     QDragMoveEvent move(QPoint(5, 5), actions, &data, Qt::LeftButton, modifiers);
@@ -376,12 +379,13 @@ private slots:
         RichEditWindow *inner = editor.InnerWindow();
         const QPoint local(20, 10);
         QContextMenuEvent event(QContextMenuEvent::Mouse, local,
-                                inner->viewport()->mapToGlobal(local));
-        QApplication::sendEvent(inner->viewport(), &event);
+                                win::TextViewOf(inner)->viewport()->mapToGlobal(local));
+        QApplication::sendEvent(win::TextViewOf(inner)->viewport(), &event);
         // The host posts the request to the control, which shows its menu.
         QVERIFY(editor.ContextMenu()->isHidden());
         QTRY_VERIFY(editor.ContextMenu()->isVisible());
-        QCOMPARE(editor.ContextMenu()->pos(), inner->viewport()->mapToGlobal(local));
+        QCOMPARE(editor.ContextMenu()->pos(),
+                 win::TextViewOf(inner)->viewport()->mapToGlobal(local));
         editor.ContextMenu()->hide();
     }
 
@@ -413,13 +417,13 @@ private slots:
         QFETCH(QString, message);
         TRichEditor editor;
         editor.Properties().setAllowObjects(true); // no window yet: nothing happens
-        RichEditWindow::RefuseOleMessagesForTesting(interface, !interface);
+        RefuseOleMessagesForTesting(interface, !interface);
         try {
             editor.InnerWindow();
-            RichEditWindow::RefuseOleMessagesForTesting(false, false);
+            RefuseOleMessagesForTesting(false, false);
             QFAIL("no exception");
         } catch (const EOutOfResources &error) {
-            RichEditWindow::RefuseOleMessagesForTesting(false, false);
+            RefuseOleMessagesForTesting(false, false);
             QCOMPARE(error.message(), message);
         }
         // The creation stopped there: the window has no host.
@@ -615,7 +619,7 @@ private slots:
         QCOMPARE(answer.geometry().topLeft(), expectedDialogPosition(answer.geometry()));
         editor.InnerWindow()->flush();
         QCOMPARE(editor.Text(), QStringLiteral("[plain words]"));
-        QTextCursor cursor(editor.InnerWindow()->document());
+        QTextCursor cursor(win::TextViewOf(editor.InnerWindow())->document());
         cursor.setPosition(3);
         QVERIFY(cursor.charFormat().fontWeight() != QFont::Bold);
     }
@@ -635,7 +639,7 @@ private slots:
         QVERIFY(editor.PasteSpecial());
         editor.InnerWindow()->flush();
         QCOMPARE(editor.Text(), QStringLiteral("bold words"));
-        QTextCursor cursor(editor.InnerWindow()->document());
+        QTextCursor cursor(win::TextViewOf(editor.InnerWindow())->document());
         cursor.setPosition(2);
         QCOMPARE(cursor.charFormat().fontWeight(), int(QFont::Bold));
     }
@@ -692,7 +696,7 @@ private slots:
         editor.InnerWindow()->flush();
         QCOMPARE(objectCount(editor), 0); // a picture, not an object
         QCOMPARE(editor.Text(), QString(QChar::ObjectReplacementCharacter));
-        QTextCursor cursor(editor.InnerWindow()->document());
+        QTextCursor cursor(win::TextViewOf(editor.InnerWindow())->document());
         cursor.setPosition(1);
         QVERIFY(cursor.charFormat().isImageFormat());
     }
@@ -848,7 +852,7 @@ private slots:
         editor.setText(QStringLiteral("xy"));
         editor.setSelectionStart(1);
         insertFile(editor, writeFile(m_dir, QStringLiteral("mid.txt"), "middle"));
-        editor.InnerWindow()->selectAll();
+        win::TextViewOf(editor.InnerWindow())->selectAll();
         editor.Copy();
         editor.setSelectionStart(-1);
         editor.Paste();
@@ -866,7 +870,7 @@ private slots:
         editor.setText(QStringLiteral("xy"));
         editor.setSelectionStart(1);
         insertFile(editor, writeFile(m_dir, QStringLiteral("r.txt"), "refused"));
-        editor.InnerWindow()->selectAll();
+        win::TextViewOf(editor.InnerWindow())->selectAll();
         editor.Copy();
         int asked = 0;
         editor.OnQueryInsertObject = [&](TRichEditor *, bool &allow, const CLSID &) {
@@ -910,7 +914,7 @@ private slots:
         editor.setText(QStringLiteral("drop here"));
         QMimeData data;
         data.setText(QStringLiteral("dragged"));
-        QWidget *viewport = editor.InnerWindow()->viewport();
+        QWidget *viewport = win::TextViewOf(editor.InnerWindow())->viewport();
         const QPoint at = pointOf(editor.InnerWindow(), 2);
         QDragEnterEvent enter(at, Qt::DropActions(possible), &data, Qt::LeftButton,
                               Qt::KeyboardModifiers(modifiers));
@@ -948,7 +952,7 @@ private slots:
         dragOver(editor, data, all, Qt::KeyboardModifiers(modifiers));
         QDropEvent drop(QPointF(5, 5), all, &data, Qt::LeftButton,
                         Qt::KeyboardModifiers(modifiers));
-        QApplication::sendEvent(editor.InnerWindow()->viewport(), &drop);
+        QApplication::sendEvent(win::TextViewOf(editor.InnerWindow())->viewport(), &drop);
         QVERIFY(drop.isAccepted());
         // A move would let the source delete the file: the file was copied in.
         QCOMPARE(drop.dropAction(), link ? Qt::LinkAction : Qt::CopyAction);
@@ -970,7 +974,7 @@ private slots:
         data.setUrls({QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("missing.txt")))});
         dragOver(editor, data, Qt::CopyAction, Qt::NoModifier);
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(editor.InnerWindow()->viewport(), &drop);
+        QApplication::sendEvent(win::TextViewOf(editor.InnerWindow())->viewport(), &drop);
         QVERIFY(!drop.isAccepted());
         QCOMPARE(editor.Text(), QStringLiteral("same"));
     }

@@ -1,6 +1,7 @@
 // The editor control's selection, search, caret placement, undo, clipboard,
 // links and right-click menu.
 #include "editortestutil.h"
+#include "platform/testing/textview.h"
 
 #include <QAction>
 #include <QApplication>
@@ -87,7 +88,7 @@ private slots:
         QCOMPARE(editor.SelectionStart(), 5);
         QCOMPARE(editor.SelectionLength(), 3);
         QCoreApplication::processEvents(); // the window shows it at the next turn
-        QCOMPARE(editor.InnerWindow()->textCursor().selectedText(), "567");
+        QCOMPARE(win::TextViewOf(editor.InnerWindow())->textCursor().selectedText(), "567");
         editor.setSelectionStart(11);
         editor.setSelectionLength(100); // clamped at the end
         QCOMPARE(editor.SelectionLength(), 6);
@@ -158,7 +159,7 @@ private slots:
         test::prepare(editor);
         editor.setText("base");
         editor.setSelectionStart(4);
-        QTest::keyClicks(editor.InnerWindow(), " more");
+        QTest::keyClicks(win::TextViewOf(editor.InnerWindow()), " more");
         QCOMPARE(editor.Text(), "base more");
         editor.Undo();
         QCOMPARE(editor.Text(), "base");
@@ -172,7 +173,7 @@ private slots:
         test::prepare(editor);
         editor.setText("abc");
         editor.setSelectionStart(3);
-        QTest::keyClicks(editor.InnerWindow(), "d");
+        QTest::keyClicks(win::TextViewOf(editor.InnerWindow()), "d");
         QVERIFY(editor.InnerWindow()->canUndo());
         editor.setSelectionStart(1);
         editor.setSelectionLength(1);
@@ -291,7 +292,7 @@ private slots:
         };
         editor.setText("see http://a.example/x and www.b.example now");
         win::RichEditWindow *window = editor.InnerWindow();
-        QWidget *viewport = window->viewport();
+        QWidget *viewport = win::TextViewOf(window)->viewport();
         QTest::mousePress(viewport, press, {}, test::pointOf(window, 8));
         QTest::mouseRelease(viewport, release, {}, test::pointOf(window, releaseAt));
         QCOMPARE(seen.size(), clicks);
@@ -312,8 +313,8 @@ private slots:
         test::prepare(editor);
         editor.setText("see http://a.example/x and www.b.example now");
         win::RichEditWindow *window = editor.InnerWindow();
-        QWidget *viewport = window->viewport();
-        const QTextBlock block = window->document()->firstBlock();
+        QWidget *viewport = win::TextViewOf(window)->viewport();
+        const QTextBlock block = win::TextViewOf(window)->document()->firstBlock();
         const auto drawnColour = [&block](int position) {
             for (const QTextLayout::FormatRange &range : block.layout()->formats()) {
                 if (position >= range.start && position < range.start + range.length)
@@ -330,12 +331,12 @@ private slots:
         window->flush();
         const QColor normal = drawnColour(8);
         QVERIFY(normal.isValid() && normal != QColor(Qt::red));
-        QSignalSpy changes(window->document(), &QTextDocument::contentsChange);
+        QSignalSpy changes(win::TextViewOf(window)->document(), &QTextDocument::contentsChange);
 
         moveTo(8);
         QCOMPARE(drawnColour(8), QColor(Qt::red));
         QCOMPARE(drawnColour(30), normal);
-        QTextCursor stored(window->document());
+        QTextCursor stored(win::TextViewOf(window)->document());
         stored.setPosition(9);
         QVERIFY(!stored.charFormat().hasProperty(QTextFormat::ForegroundBrush));
         moveTo(30); // onto the other link
@@ -362,7 +363,7 @@ private slots:
             ++clicks;
         };
         editor.setText("http://a.example/");
-        QTest::mouseClick(editor.InnerWindow()->viewport(), Qt::LeftButton, {},
+        QTest::mouseClick(win::TextViewOf(editor.InnerWindow())->viewport(), Qt::LeftButton, {},
                           test::pointOf(editor.InnerWindow(), 3));
         QCOMPARE(clicks, 0);
     }
@@ -393,7 +394,7 @@ private slots:
         editor.setText("some text");
         if (type) {
             editor.setSelectionStart(9);
-            QTest::keyClicks(editor.InnerWindow(), "!");
+            QTest::keyClicks(win::TextViewOf(editor.InnerWindow()), "!");
         }
         if (select) {
             editor.setSelectionStart(0);

@@ -2,6 +2,8 @@
 // rich edit window's creation.
 #include "editortestutil.h"
 #include "platform/richedit/richeditlib.h"
+#include "platform/testing/richeditfailures.h"
+#include "platform/testing/textview.h"
 #include "runtime/exceptions.h"
 
 #include <QDir>
@@ -55,7 +57,7 @@ private slots:
     void noLibraryNoWindow()
     {
         for (const char *name : {"riched20.dll", "msftedit.dll", "riched32.dll"}) {
-            win::SetLibraryLoadable(QString::fromLatin1(name), false);
+            win::SetLibraryLoadableForTesting(QString::fromLatin1(name), false);
         }
         TRichEditor editor;
         try {
@@ -66,7 +68,7 @@ private slots:
         }
         QVERIFY(!editor.HandleAllocated());
         for (const char *name : {"riched20.dll", "msftedit.dll", "riched32.dll"}) {
-            win::SetLibraryLoadable(QString::fromLatin1(name), true);
+            win::SetLibraryLoadableForTesting(QString::fromLatin1(name), true);
         }
         QVERIFY(editor.InnerWindow() != nullptr);
     }
@@ -189,7 +191,8 @@ private slots:
         TRichEditor editor;
         test::prepare(editor);
         editor.setText("unchanged\r\ntext");
-        QSignalSpy changes(editor.InnerWindow()->document(), &QTextDocument::contentsChange);
+        QSignalSpy changes(win::TextViewOf(editor.InnerWindow())->document(),
+                           &QTextDocument::contentsChange);
         editor.setText("unchanged\r\ntext");
         QCOMPARE(changes.count(), 0);
         editor.setText("changed");
@@ -334,7 +337,7 @@ private slots:
         win::RichEditWindow *after = editor.InnerWindow();
         QVERIFY(before.isNull()); // a new window
         QCOMPARE(editor.Text(), "plain bold\r\nsecond");
-        QTextCursor cursor(after->document());
+        QTextCursor cursor(win::TextViewOf(after)->document());
         cursor.setPosition(8);
         QCOMPARE(cursor.charFormat().fontWeight(), int(QFont::Bold));
         QCOMPARE(after->eventMask(), win::DWORD(0x07AD0001));

@@ -1,6 +1,7 @@
 // The rich edit window's messages: streams, text, lines, gathered edits.
 #include "platform/richedit/links.h"
 #include "platform/richedit/richedit.h"
+#include "platform/testing/textview.h"
 
 #include <QApplication>
 #include <QSignalSpy>
@@ -187,12 +188,13 @@ private slots:
         QFETCH(bool, anywhere);
         RichEditWindow window(ES_MULTILINE);
         setText(window, content);
-        QTextCursor end(window.document());
+        QTextCursor end(win::TextViewOf(&window)->document());
         end.movePosition(QTextCursor::End);
         end.insertText(typed);
-        QCOMPARE(window.wordWrapMode() == QTextOption::WrapAnywhere, anywhere);
+        QCOMPARE(win::TextViewOf(&window)->wordWrapMode() == QTextOption::WrapAnywhere, anywhere);
         setText(window, "short words again");
-        QCOMPARE(window.wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
+        QCOMPARE(win::TextViewOf(&window)->wordWrapMode(),
+                 QTextOption::WrapAtWordBoundaryOrAnywhere);
     }
 
     void textRange()
@@ -245,7 +247,7 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         setText(window, "0123456789");
-        QSignalSpy changes(window.document(), &QTextDocument::contentsChange);
+        QSignalSpy changes(win::TextViewOf(&window)->document(), &QTextDocument::contentsChange);
         for (int i = 0; i < 5; ++i) {
             window.setSel(i * 2, i * 2 + 1);
             window.replaceSel(FALSE, "ab");
@@ -258,7 +260,7 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(changes.count(), 1);
         QCOMPARE(text(window), "ababababab56789");
-        QCOMPARE(window.textCursor().position(), 10);
+        QCOMPARE(win::TextViewOf(&window)->textCursor().position(), 10);
     }
 
     void findLinks_data()
@@ -294,11 +296,11 @@ private slots:
         window.autoUrlDetect(TRUE);
         setText(window, "a http://example.com b");
         QVERIFY(!window.canUndo());
-        QTextCursor cursor(window.document());
+        QTextCursor cursor(win::TextViewOf(&window)->document());
         cursor.setPosition(5);
         QVERIFY(!cursor.charFormat().fontUnderline());
         const QList<QTextLayout::FormatRange> formats =
-            window.document()->firstBlock().layout()->formats();
+            win::TextViewOf(&window)->document()->firstBlock().layout()->formats();
         QCOMPARE(formats.size(), 1);
         QCOMPARE(formats[0].start, 2);
         QCOMPARE(formats[0].length, 18);
