@@ -1,6 +1,5 @@
 #include "platform/richedit/richedit.h"
 
-#include "platform/richedit/links.h"
 #include "platform/richedit/plaintext.h"
 #include "platform/richedit/richeditview_p.h"
 #include "platform/rtf/rtfwriter.h"
@@ -34,6 +33,7 @@ RichEditWindow::RichEditWindow(DWORD style, QWidget *parent)
     , m_style(style)
     , m_view(new RichEditView(*this))
     , m_batch(*m_view)
+    , m_links(*m_view)
     , m_lineIndex(*m_view->document())
 {
     auto *layout = new QVBoxLayout(this);
@@ -75,6 +75,15 @@ RichEditWindow::RichEditWindow(DWORD style, QWidget *parent)
 RichEditWindow::~RichEditWindow()
 {
     flush();
+    // The view and its document go first, while the members their signals
+    // and events reach still stand; the link highlighter before them, as its
+    // removal is itself an edit the document reports.
+    m_messageFilter = nullptr;
+    disconnect(document(), nullptr, this, nullptr);
+    disconnect(document()->documentLayout(), nullptr, this, nullptr);
+    disconnect(m_view, nullptr, this, nullptr);
+    m_links.setDetecting(false);
+    delete m_view;
 }
 
 // ---------------------------------------------------------------------------
@@ -354,81 +363,27 @@ BOOL RichEditWindow::setReadOnly(BOOL readOnly)
 
 void RichEditWindow::autoUrlDetect(BOOL on)
 {
-    if (on != FALSE && m_links == nullptr) {
-        m_links = new LinkHighlighter(document());
-        m_links->setHotColor(m_hotTrackColor);
-    } else if (on == FALSE && m_links != nullptr) {
-        delete m_links;
-        m_links = nullptr;
-    }
+    m_links.setDetecting(on != FALSE);
 }
 
 void RichEditWindow::setHotTrackColor(const QColor &color)
 {
-    m_hotTrackColor = color;
-    if (m_links != nullptr) {
-        m_links->setHotColor(color);
-    }
+    m_links.setHotColor(color);
 }
 
 bool RichEditWindow::autoUrlDetecting() const
 {
-    return m_links != nullptr;
+    return m_links.detecting();
 }
 
 CHARRANGE RichEditWindow::linkAt(LONG position) const
 {
-    if (m_links == nullptr || position < 0 || position >= contentLength()) {
-        return {-1, -1};
-    }
-    const QTextBlock block = document()->findBlock(position);
-    const int offset = position - block.position();
-    for (const TextSpan &link : FindLinks(block.text())) {
-        if (offset >= link.start && offset < link.start + link.length) {
-            return {block.position() + link.start, block.position() + link.start + link.length};
-        }
-    }
-    return {-1, -1};
-}
-
-CHARRANGE RichEditWindow::linkUnder(const QPoint &viewportPos)
-{
-    constexpr CHARRANGE none{-1, -1};
-    if (m_links == nullptr) {
-        return none;
-    }
-    // The character under the mouse, if the mouse is over one.
-    const QPointF point(viewportPos.x() + m_view->horizontalScrollBar()->value(),
-                        viewportPos.y() + m_view->verticalScrollBar()->value());
-    QAbstractTextDocumentLayout *layout = document()->documentLayout();
-    const int hit = layout->hitTest(point, Qt::ExactHit);
-    if (hit < 0) {
-        return none;
-    }
-    const QTextBlock block = document()->findBlock(hit);
-    const QTextLayout *textLayout = block.layout();
-    if (textLayout == nullptr) {
-        return none;
-    }
-    const QPointF inBlock = point - layout->blockBoundingRect(block).topLeft();
-    LONG position = -1;
-    for (int i = 0; i < textLayout->lineCount(); ++i) {
-        const QTextLine line = textLayout->lineAt(i);
-        if (!line.rect().contains(inBlock) || inBlock.x() > line.x() + line.naturalTextWidth()) {
-            continue;
-        }
-        const int index = line.xToCursor(inBlock.x(), QTextLine::CursorOnCharacter);
-        if (index >= line.textStart() && index < line.textStart() + line.textLength()) {
-            position = block.position() + index;
-        }
-        break;
-    }
-    return linkAt(position);
+    return m_links.linkAt(position);
 }
 
 bool RichEditWindow::sendLinkNotification(UINT message, const QPoint &viewportPos, CHARRANGE *found)
 {
-    const CHARRANGE range = linkUnder(viewportPos);
+    const CHARRANGE range = m_links.linkUnder(viewportPos);
     if (range.cpMin < 0) {
         return false;
     }
@@ -461,15 +416,11 @@ void RichEditWindow::beforeViewportEvent(QEvent *event)
         CHARRANGE hot{-1, -1};
         const bool overLink = sendLinkNotification(WM_MOUSEMOVE, mouse->position().toPoint(), &hot);
         viewport()->setCursor(overLink ? Qt::PointingHandCursor : Qt::IBeamCursor);
-        if (m_links != nullptr) {
-            m_links->setHotLink(hot.cpMin); // drawn in the hot-track colour while hovered
-        }
+        m_links.setHotLink(hot.cpMin); // drawn in the hot-track colour while hovered
         break;
     }
     case QEvent::Leave:
-        if (m_links != nullptr) {
-            m_links->setHotLink(-1);
-        }
+        m_links.setHotLink(-1);
         break;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease: {
@@ -514,7 +465,7 @@ void RichEditWindow::contextMenu(QContextMenuEvent *event)
 {
     flush();
     event->accept();
-    if (event->reason() == QContextMenuEvent::Mouse && linkUnder(event->pos()).cpMin >= 0) {
+    if (event->reason() == QContextMenuEvent::Mouse && m_links.linkUnder(event->pos()).cpMin >= 0) {
         // The request comes with the right button's press on this platform:
         // over a link the release opens the link, so no menu may take it.
         return;

@@ -11,6 +11,7 @@
 
 #include "platform/richedit/displaylines.h"
 #include "platform/richedit/editbatch.h"
+#include "platform/richedit/linktracker.h"
 #include "platform/richedit/richeditconst.h"
 #include "platform/richedit/richeditole.h"
 
@@ -25,7 +26,6 @@ class QTextDocument;
 
 namespace win {
 
-class LinkHighlighter;
 class RichEditOleInterface;
 class ObjectDrawer;
 class RichEditView;
@@ -185,8 +185,6 @@ private:
     void chooseDropAction(QDropEvent &event) const;
     // Finishes the gathered edits and the layout, and the line index with them.
     void ensureLayout();
-    // The link under a point of the viewport, or (-1, -1).
-    CHARRANGE linkUnder(const QPoint &viewportPos);
     // Whether a link is at the point; its range goes to *found when given.
     bool sendLinkNotification(UINT message, const QPoint &viewportPos, CHARRANGE *found = nullptr);
     // Switches to wrapping anywhere once the changed text holds an unbroken
@@ -204,8 +202,7 @@ private:
     UINT m_textMode = TM_RICHTEXT | TM_MULTILEVELUNDO | TM_MULTICODEPAGE;
     LONG m_textLimit = 32767;
     EditBatch m_batch;
-    LinkHighlighter *m_links = nullptr;
-    QColor m_hotTrackColor;
+    LinkTracker m_links;
     DisplayLineIndex m_lineIndex;
     bool m_wrapAnywhere = false;
     std::shared_ptr<RichEditOleInterface> m_ole;
