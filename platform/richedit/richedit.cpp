@@ -35,6 +35,7 @@ RichEditWindow::RichEditWindow(DWORD style, QWidget *parent)
     , m_batch(*m_view)
     , m_links(*m_view)
     , m_lineIndex(*m_view->document())
+    , m_objects(*this, *m_view->document())
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -470,7 +471,7 @@ void RichEditWindow::contextMenu(QContextMenuEvent *event)
         // over a link the release opens the link, so no menu may take it.
         return;
     }
-    if (m_oleCallback == nullptr) {
+    if (m_objects.host() == nullptr) {
         emit contextMenuRequested(event->globalPos());
         return;
     }
@@ -492,16 +493,16 @@ void RichEditWindow::contextMenu(QContextMenuEvent *event)
         objects.size() == 1 ? objects.front().record->object : nullptr;
     void *menu = nullptr;
     m_contextMenuAt = event->globalPos();
-    m_oleCallback->GetContextMenu(selection, object, range, &menu);
+    m_objects.host()->GetContextMenu(selection, object, range, &menu);
 }
 
 QMimeData *RichEditWindow::mimeDataFromSelection() const
 {
     const QTextCursor cursor = textCursor();
-    if (m_oleCallback != nullptr) {
+    if (m_objects.host() != nullptr) {
         std::shared_ptr<IDataObject> own;
         const CHARRANGE range{cursor.selectionStart(), cursor.selectionEnd()};
-        if (m_oleCallback->GetClipboardData(range, 1, own) == S_OK && own) {
+        if (m_objects.host()->GetClipboardData(range, 1, own) == S_OK && own) {
             auto *mime = new QMimeData;
             for (const QString &format : own->mimeData().formats()) {
                 mime->setData(format, own->mimeData().data(format));
@@ -519,7 +520,7 @@ QMimeData *RichEditWindow::mimeDataFromSelection() const
     const QByteArray rtf = WriteRtf(*document(), cursor.selectionStart(), cursor.selectionEnd());
     mime->setData(kRtfMime, rtf);
     mime->setData(kRtfMimeAlt, rtf);
-    addObjectFormats(*mime, cursor.selectionStart(), cursor.selectionEnd());
+    m_objects.addFormats(*mime, cursor.selectionStart(), cursor.selectionEnd());
     return mime;
 }
 
@@ -528,16 +529,17 @@ bool RichEditWindow::canInsert(const QMimeData *source) const
     if (source == nullptr) {
         return false;
     }
-    const bool objects = m_oleCallback != nullptr && (source->hasFormat(kMimeRichTextAndObjects) ||
-                                                      source->hasFormat(kMimeEmbeddedObject) ||
-                                                      !LocalFilesOf(*source).isEmpty());
+    const bool objects =
+        m_objects.host() != nullptr &&
+        (source->hasFormat(kMimeRichTextAndObjects) || source->hasFormat(kMimeEmbeddedObject) ||
+         !LocalFilesOf(*source).isEmpty());
     return objects || source->hasFormat(kRtfMime) || source->hasFormat(kRtfMimeAlt) ||
            source->hasHtml() || source->hasText() || source->hasImage();
 }
 
 void RichEditWindow::insertData(const QMimeData *source)
 {
-    if (source == nullptr || m_view->isReadOnly() || !acceptsData(*source, 0)) {
+    if (source == nullptr || m_view->isReadOnly() || !m_objects.accepts(*source, 0)) {
         return;
     }
     flush();
@@ -545,19 +547,19 @@ void RichEditWindow::insertData(const QMimeData *source)
     cursor.beginEditBlock();
     const bool plainMode = (m_textMode & TM_PLAINTEXT) != 0;
     bool done = false;
-    if (!plainMode && m_oleCallback != nullptr) {
+    if (!plainMode && m_objects.host() != nullptr) {
         // This program's own rich content first, then an object alone.
         if (source->hasFormat(kMimeRichTextAndObjects)) {
-            done = pasteRichText(cursor, source->data(kMimeRichTextAndObjects));
+            done = m_objects.pasteRichText(cursor, source->data(kMimeRichTextAndObjects));
         }
         if (!done && source->hasFormat(kMimeEmbeddedObject)) {
-            done = pasteObject(cursor, *source, false, nullptr);
+            done = m_objects.pasteObject(cursor, *source, false, nullptr);
         }
     }
     const QByteArray rtf =
         source->hasFormat(kRtfMime) ? source->data(kRtfMime) : source->data(kRtfMimeAlt);
     if (!done && !plainMode && IsRtfData(rtf)) {
-        done = pasteRichText(cursor, rtf);
+        done = m_objects.pasteRichText(cursor, rtf);
     }
     if (!done && !plainMode && source->hasHtml()) {
         cursor.insertFragment(QTextDocumentFragment::fromHtml(source->html(), document()));
@@ -570,7 +572,7 @@ void RichEditWindow::insertData(const QMimeData *source)
     if (!done && !plainMode && source->hasImage()) {
         const QImage image = qvariant_cast<QImage>(source->imageData());
         if (!image.isNull()) {
-            pastePicture(cursor, image);
+            ObjectSupport::pastePicture(cursor, image);
         }
     }
     cursor.endEditBlock();

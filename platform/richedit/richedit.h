@@ -12,6 +12,7 @@
 #include "platform/richedit/displaylines.h"
 #include "platform/richedit/editbatch.h"
 #include "platform/richedit/linktracker.h"
+#include "platform/richedit/objectsupport.h"
 #include "platform/richedit/richeditconst.h"
 #include "platform/richedit/richeditole.h"
 
@@ -125,7 +126,7 @@ public:
     // clipboard or drops, and shows its context menu request as a signal).
     BOOL getOleInterface(std::shared_ptr<IRichEditOle> &ole);
     BOOL setOleCallback(IRichEditOleCallback *callback);
-    IRichEditOleCallback *oleCallback() const { return m_oleCallback; }
+    IRichEditOleCallback *oleCallback() const { return m_objects.host(); }
     // Where the last context-menu request was made, in screen coordinates.
     QPoint contextMenuPosition() const { return m_contextMenuAt; }
     // Pastes the data in the format (0: the best one it offers) at the
@@ -168,16 +169,6 @@ private:
     QTextCursor &editCursor();
     // Objects.
     void setUpObjects();
-    void objectsChanged();
-    bool mayHoldObjects();
-    void addObjectFormats(QMimeData &data, int from, int to) const;
-    bool pasteRichText(QTextCursor &cursor, const QByteArray &rtf);
-    bool pasteObject(QTextCursor &cursor, const QMimeData &data, bool link, HGLOBAL metaPict);
-    bool pasteFiles(QTextCursor &cursor, const QStringList &files, bool link);
-    bool insertNewObject(QTextCursor &cursor, const std::shared_ptr<IOleObject> &object,
-                         const std::shared_ptr<IStorage> &storage, DWORD aspect);
-    void pastePicture(QTextCursor &cursor, const QImage &image);
-    bool acceptsData(const QMimeData &data, CLIPFORMAT format, bool drop = false) const;
     DWORD dropEffect(const QDropEvent &event) const;
     // Whether the drag began in this window (only such a drag may move).
     bool dragStartedHere(const QDropEvent &event) const;
@@ -206,12 +197,9 @@ private:
     DisplayLineIndex m_lineIndex;
     bool m_wrapAnywhere = false;
     std::shared_ptr<RichEditOleInterface> m_ole;
-    IRichEditOleCallback *m_oleCallback = nullptr;
+    ObjectSupport m_objects;
     ObjectDrawer *m_objectDrawer = nullptr;
-    std::vector<ObjectRecordPtr> m_liveObjects; // in the text now, for DeleteObject
     QPoint m_contextMenuAt;
-    bool m_objectFormatSeen = false;
-    qsizetype m_formatsChecked = 0;
 };
 
 } // namespace win

@@ -1,23 +1,15 @@
 // The rich edit window's objects: its object interface, the drawing of
-// objects, and what pasting, copying and drag and drop do with them.
+// objects, and the paste of data in a format the host chose.
 #include "platform/ole/oleclipboard.h"
 #include "platform/ole/oleobject.h"
 #include "platform/richedit/richedit.h"
 #include "platform/richedit/richeditobjects_p.h"
-#include "platform/rtf/rtfreader.h"
-#include "platform/rtf/rtfwriter.h"
 #include "platform/testing/richeditfailures.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QApplication>
-#include <QDropEvent>
 #include <QMimeData>
 #include <QPainter>
 #include <QPointer>
-#include <QTextBlock>
-#include <QTextDocumentFragment>
-#include <QTextImageFormat>
-#include <QUrl>
 
 #include <algorithm>
 
@@ -27,58 +19,9 @@ namespace {
 
 constexpr HRESULT E_ACCESSDENIED = MakeResult(0x80070005);
 constexpr HRESULT CO_E_RELEASED = MakeResult(0x800401FF);
-constexpr DWORD RECO_PASTE = 0;
-constexpr DWORD RECO_DROP = 1;
 
 bool g_refuseInterface = false;
 bool g_refuseCallback = false;
-
-// The data object of a paste or drop that is under way: a view of the data,
-// not a copy.
-class MimeDataView final : public IDataObject
-{
-public:
-    explicit MimeDataView(const QMimeData &data)
-        : m_data(data)
-    {}
-    HRESULT QueryGetData(const FORMATETC &format) override
-    {
-        return MimeDataOffers(m_data, format.cfFormat) ? S_OK : DV_E_FORMATETC;
-    }
-    const QMimeData &mimeData() const override { return m_data; }
-
-private:
-    const QMimeData &m_data;
-};
-
-std::shared_ptr<IDataObject> viewOf(const QMimeData &data)
-{
-    return std::make_shared<MimeDataView>(data);
-}
-
-class WindowClientSite final : public IOleClientSite
-{
-public:
-    explicit WindowClientSite(RichEditWindow *window)
-        : m_window(window)
-    {}
-    HRESULT ShowObject() override
-    {
-        if (m_window == nullptr) {
-            return CO_E_RELEASED;
-        }
-        m_window->scrollCaret();
-        return S_OK;
-    }
-
-private:
-    QPointer<RichEditWindow> m_window;
-};
-
-OleObject *drawable(const ObjectRecordPtr &record)
-{
-    return record ? dynamic_cast<OleObject *>(record->object.get()) : nullptr;
-}
 
 bool sameName(const QString &name, const char *known)
 {
@@ -103,7 +46,7 @@ public:
         if (m_window == nullptr) {
             return CO_E_RELEASED;
         }
-        site = std::make_shared<WindowClientSite>(m_window);
+        site = MakeWindowClientSite(m_window);
         return S_OK;
     }
 
@@ -133,7 +76,7 @@ public:
         if (selection.cpMin <= found.cp && found.cp < selection.cpMax) {
             object.dwFlags |= REO_SELECTED;
         }
-        if (const OleObject *drawn = drawable(found.record)) {
+        if (const OleObject *drawn = DrawableObject(found.record)) {
             if (drawn->isLink()) {
                 object.dwFlags |= REO_LINK;
             }
@@ -265,7 +208,7 @@ ObjectDrawer::ObjectDrawer(RichEditWindow *window)
 QSizeF ObjectDrawer::intrinsicSize(QTextDocument *, int, const QTextFormat &format)
 {
     const ObjectRecordPtr record = ObjectRecordOf(format);
-    const OleObject *object = drawable(record);
+    const OleObject *object = DrawableObject(record);
     return object != nullptr ? QSizeF(object->extent(record->aspect)) : QSizeF(16, 16);
 }
 
@@ -275,7 +218,7 @@ void ObjectDrawer::drawObject(QPainter *painter, const QRectF &rect, QTextDocume
     const ObjectRecordPtr record = ObjectRecordOf(format);
     const QRect target = rect.toAlignedRect();
     painter->save();
-    if (const OleObject *object = drawable(record)) {
+    if (const OleObject *object = DrawableObject(record)) {
         object->draw(*painter, target, record->aspect);
     } else {
         painter->setPen(Qt::darkGray);
@@ -321,7 +264,7 @@ BOOL RichEditWindow::setOleCallback(IRichEditOleCallback *callback)
     if (g_refuseCallback && callback != nullptr) {
         return FALSE;
     }
-    m_oleCallback = callback;
+    m_objects.setHost(callback);
     return TRUE;
 }
 
@@ -331,209 +274,8 @@ void RichEditWindow::setUpObjects()
     document()->documentLayout()->registerHandler(kObjectTextFormat, m_objectDrawer);
     connect(document(), &QTextDocument::contentsChange, this,
             [this](int position, int removed, int added) {
-                if (removed > 0 && !m_liveObjects.empty()) {
-                    objectsChanged();
-                } else if (added > 0 && mayHoldObjects()) {
-                    for (const PositionedObject &object :
-                         ObjectsOf(*document(), position, position + added)) {
-                        m_liveObjects.push_back(object.record);
-                    }
-                }
+                m_objects.contentChanged(position, removed, added);
             });
-}
-
-// Whether an object's format was ever used in the document: until then no
-// change needs a look at the text.
-bool RichEditWindow::mayHoldObjects()
-{
-    if (m_objectFormatSeen) {
-        return true;
-    }
-    const QList<QTextFormat> formats = document()->allFormats();
-    if (formats.size() < m_formatsChecked) {
-        m_formatsChecked = 0; // the document was emptied and its formats with it
-    }
-    for (qsizetype i = m_formatsChecked; i < formats.size() && !m_objectFormatSeen; ++i) {
-        m_objectFormatSeen = formats[i].objectType() == kObjectTextFormat;
-    }
-    m_formatsChecked = formats.size();
-    return m_objectFormatSeen;
-}
-
-// The host closes every object that has left the text. An undo brings the
-// same object back.
-void RichEditWindow::objectsChanged()
-{
-    std::vector<ObjectRecordPtr> now;
-    for (const PositionedObject &object : ObjectsOf(*document())) {
-        now.push_back(object.record);
-    }
-    std::vector<ObjectRecordPtr> gone;
-    for (const ObjectRecordPtr &record : m_liveObjects) {
-        if (std::find(now.begin(), now.end(), record) == now.end() &&
-            std::find(gone.begin(), gone.end(), record) == gone.end()) {
-            gone.push_back(record);
-        }
-    }
-    m_liveObjects = std::move(now);
-    if (m_oleCallback != nullptr) {
-        for (const ObjectRecordPtr &record : gone) {
-            if (record->object) {
-                m_oleCallback->DeleteObject(record->object);
-            }
-        }
-    }
-}
-
-void RichEditWindow::addObjectFormats(QMimeData &mime, int from, int to) const
-{
-    const std::vector<PositionedObject> objects = ObjectsOf(*document(), from, to);
-    if (objects.empty()) {
-        return;
-    }
-    // The rich text with its objects (the RTF already offered), for this
-    // program's own paste.
-    mime.setData(kMimeRichTextAndObjects, mime.data(kMimeRtf)); // shared, not copied
-    if (objects.size() != 1 || to - from != 1) {
-        return;
-    }
-    // One object alone: the object itself, and its picture for other programs.
-    const OleObject *object = drawable(objects.front().record);
-    if (object == nullptr) {
-        return;
-    }
-    mime.setData(kMimeEmbeddedObject, OleSaveObjectData(*object));
-    QString userType;
-    objects.front().record->object->GetUserType(userType);
-    mime.setData(kMimeObjectDescriptor, MakeObjectDescriptor(userType, object->displayName()));
-    mime.setImageData(object->presentation(objects.front().record->aspect));
-}
-
-bool RichEditWindow::pasteRichText(QTextCursor &cursor, const QByteArray &rtf)
-{
-    QTextDocument parsed;
-    QTextCursor target(&parsed);
-    if (!ReadRtf(rtf, target)) {
-        return false;
-    }
-    // Each object asks the host whether it may come in; without a host the
-    // window keeps only the object's picture.
-    const std::vector<PositionedObject> objects = ObjectsOf(parsed);
-    for (auto it = objects.rbegin(); it != objects.rend(); ++it) {
-        QTextCursor at(&parsed);
-        at.setPosition(it->cp);
-        at.setPosition(it->cp + 1, QTextCursor::KeepAnchor);
-        if (m_oleCallback != nullptr) {
-            if (m_oleCallback->QueryInsertObject(it->record->clsid, it->record->storage,
-                                                 REO_CP_SELECTION) == S_OK) {
-                it->record->site = std::make_shared<WindowClientSite>(this);
-                continue;
-            }
-            at.removeSelectedText();
-        } else if (const OleObject *object = drawable(it->record)) {
-            at.removeSelectedText();
-            pastePicture(at, object->presentation(it->record->aspect));
-        } else {
-            at.removeSelectedText();
-        }
-    }
-    cursor.insertFragment(QTextDocumentFragment(&parsed));
-    return true;
-}
-
-bool RichEditWindow::insertNewObject(QTextCursor &cursor, const std::shared_ptr<IOleObject> &object,
-                                     const std::shared_ptr<IStorage> &storage, DWORD aspect)
-{
-    CLSID clsid{};
-    object->GetUserClassID(clsid);
-    if (m_oleCallback == nullptr ||
-        m_oleCallback->QueryInsertObject(clsid, storage, REO_CP_SELECTION) != S_OK) {
-        object->Close(OLECLOSE_NOSAVE);
-        return false;
-    }
-    ObjectRecordPtr record = MakeObjectRecord(object, storage, aspect, REO_RESIZABLE);
-    record->site = std::make_shared<WindowClientSite>(this);
-    object->SetClientSite(record->site);
-    InsertObjectCharacter(cursor, record);
-    return true;
-}
-
-bool RichEditWindow::pasteObject(QTextCursor &cursor, const QMimeData &mime, bool link,
-                                 HGLOBAL metaPict)
-{
-    if (m_oleCallback == nullptr) {
-        return false;
-    }
-    std::shared_ptr<IStorage> storage;
-    if (m_oleCallback->GetNewStorage(storage) != S_OK || !storage) {
-        return false;
-    }
-    const auto site = std::make_shared<WindowClientSite>(this);
-    std::shared_ptr<IOleObject> object;
-    const std::shared_ptr<IDataObject> view = viewOf(mime);
-    const HRESULT made = link ? OleCreateLinkFromData(view, IID_IOleObject, OLERENDER_DRAW, nullptr,
-                                                      site, storage, object)
-                              : OleCreateFromData(view, IID_IOleObject, OLERENDER_DRAW, nullptr,
-                                                  site, storage, object);
-    if (FAILED(made) || !object) {
-        return false;
-    }
-    DWORD aspect = DVASPECT_CONTENT;
-    if (metaPict != nullptr) {
-        auto *cache = dynamic_cast<IOleCache *>(object.get());
-        const FORMATETC icon{CF_METAFILEPICT, nullptr, DVASPECT_ICON, -1, TYMED_MFPICT};
-        if (cache != nullptr && SUCCEEDED(cache->SetData(icon, {TYMED_MFPICT, metaPict}, FALSE))) {
-            aspect = DVASPECT_ICON;
-            if (auto *viewObject = dynamic_cast<IViewObject *>(object.get())) {
-                viewObject->SetAdvise(aspect, 0, nullptr);
-            }
-        }
-    }
-    return insertNewObject(cursor, object, storage, aspect);
-}
-
-bool RichEditWindow::pasteFiles(QTextCursor &cursor, const QStringList &files, bool link)
-{
-    bool any = false;
-    for (const QString &file : files) {
-        std::shared_ptr<IStorage> storage;
-        if (m_oleCallback == nullptr || m_oleCallback->GetNewStorage(storage) != S_OK || !storage) {
-            break;
-        }
-        const auto site = std::make_shared<WindowClientSite>(this);
-        std::shared_ptr<IOleObject> object;
-        const HRESULT made =
-            link ? OleCreateLinkToFile(file, IID_IOleObject, OLERENDER_DRAW, nullptr, site, storage,
-                                       object)
-                 : OleCreateFromFile(CLSID_NULL, file, IID_IOleObject, OLERENDER_DRAW, nullptr,
-                                     site, storage, object);
-        if (SUCCEEDED(made) && object) {
-            any = insertNewObject(cursor, object, storage, DVASPECT_CONTENT) || any;
-        }
-    }
-    return any;
-}
-
-void RichEditWindow::pastePicture(QTextCursor &cursor, const QImage &image)
-{
-    static int counter = 0;
-    const QUrl name(QStringLiteral("veskel-image:%1").arg(++counter));
-    cursor.document()->addResource(QTextDocument::ImageResource, name, image);
-    QTextImageFormat format;
-    format.setName(name.toString());
-    format.setWidth(image.width());
-    format.setHeight(image.height());
-    cursor.insertImage(format);
-}
-
-bool RichEditWindow::acceptsData(const QMimeData &mime, CLIPFORMAT format, bool drop) const
-{
-    if (m_oleCallback == nullptr) {
-        return true;
-    }
-    CLIPFORMAT chosen = format;
-    return m_oleCallback->QueryAcceptData(viewOf(mime), &chosen, drop ? RECO_DROP : RECO_PASTE,
-                                          TRUE, nullptr) == S_OK;
 }
 
 bool RichEditWindow::importData(const QMimeData &mime, CLIPFORMAT format, HGLOBAL metaPict)
@@ -545,7 +287,7 @@ bool RichEditWindow::importData(const QMimeData &mime, CLIPFORMAT format, HGLOBA
         insertData(&mime); // it asks the host itself
         return true;
     }
-    if (!MimeDataOffers(mime, format) || !acceptsData(mime, format)) {
+    if (!MimeDataOffers(mime, format) || !m_objects.accepts(mime, format)) {
         return false;
     }
     QTextCursor &cursor = editCursor();
@@ -563,21 +305,21 @@ bool RichEditWindow::importData(const QMimeData &mime, CLIPFORMAT format, HGLOBA
         if (image.isNull()) {
             return false;
         }
-        pastePicture(cursor, image);
+        ObjectSupport::pastePicture(cursor, image);
         return true;
     }
     if (sameName(name, "Rich Text Format")) {
-        return pasteRichText(cursor, mime.hasFormat(kMimeRtf) ? mime.data(kMimeRtf)
-                                                              : mime.data(kMimeRtfAlt));
+        return m_objects.pasteRichText(cursor, mime.hasFormat(kMimeRtf) ? mime.data(kMimeRtf)
+                                                                        : mime.data(kMimeRtfAlt));
     }
     if (sameName(name, "RichEdit Text and Objects")) {
-        return pasteRichText(cursor, mime.data(kMimeRichTextAndObjects));
+        return m_objects.pasteRichText(cursor, mime.data(kMimeRichTextAndObjects));
     }
     if (sameName(name, "Embedded Object")) {
-        return pasteObject(cursor, mime, false, metaPict);
+        return m_objects.pasteObject(cursor, mime, false, metaPict);
     }
     if (sameName(name, "Link Source")) {
-        return pasteObject(cursor, mime, true, metaPict);
+        return m_objects.pasteObject(cursor, mime, true, metaPict);
     }
     return false;
 }
