@@ -15,7 +15,6 @@
 #include <QTextBlock>
 #include <QTextDocumentFragment>
 #include <QTextLayout>
-#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -37,9 +36,6 @@ RichEditWindow::RichEditWindow(DWORD style, QWidget *parent)
     , m_lineIndex(*m_view->document())
     , m_objects(*this, *m_view->document())
 {
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_view);
     setFocusProxy(m_view);
     m_view->setAcceptRichText(true);
     m_view->setReadOnly((style & ES_READONLY) != 0);
@@ -108,6 +104,23 @@ void RichEditWindow::setTextCursor(const QTextCursor &cursor)
 QWidget *RichEditWindow::viewport() const
 {
     return m_view->viewport();
+}
+
+// The view fills the window at once, not a turn of the event loop later as a
+// layout would: text that arrives between the two is laid out only once.
+void RichEditWindow::resizeEvent(QResizeEvent *)
+{
+    m_view->setGeometry(rect());
+}
+
+QSize RichEditWindow::sizeHint() const
+{
+    return m_view->sizeHint();
+}
+
+QSize RichEditWindow::minimumSizeHint() const
+{
+    return m_view->minimumSizeHint();
 }
 
 void RichEditWindow::setMessageFilter(QObject *filter)

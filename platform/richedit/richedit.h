@@ -138,6 +138,9 @@ public:
     // The content length in positions (paragraph breaks count one).
     LONG contentLength() const;
 
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
 signals:
     // Sent when the event mask holds the notification's bit.
     void linkNotify(const win::ENLINK &link);
@@ -147,6 +150,7 @@ signals:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     friend class RichEditOleInterface;
