@@ -47,10 +47,12 @@ RichEditWindow::RichEditWindow(DWORD style, QWidget *parent)
         // The margin at the left where a click selects lines.
         m_view->setLeftMargin(8);
     }
-    connect(document(), &QTextDocument::contentsChange, this, [this](int position, int, int added) {
-        m_lineIndex.contentChanged();
-        watchLongRuns(position, added);
-    });
+    connect(document(), &QTextDocument::contentsChange, this,
+            [this](int position, int removed, int added) {
+                m_lineIndex.contentChanged();
+                watchLongRuns(position, added);
+                m_objects.contentChanged(position, removed, added);
+            });
     connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
             [this](const QSizeF &) { m_lineIndex.invalidate(); });
     connect(m_view, &QTextEdit::textChanged, this, [this] {
@@ -104,6 +106,11 @@ void RichEditWindow::setTextCursor(const QTextCursor &cursor)
 QWidget *RichEditWindow::viewport() const
 {
     return m_view->viewport();
+}
+
+bool RichEditWindow::isReadOnly() const
+{
+    return m_view->isReadOnly();
 }
 
 // The view fills the window at once, not a turn of the event loop later as a
@@ -199,7 +206,7 @@ void RichEditWindow::setSel(LONG start, LONG end)
 
 void RichEditWindow::replaceSel(BOOL canUndo, const QString &text)
 {
-    if (m_view->isReadOnly()) {
+    if (isReadOnly()) {
         return;
     }
     QTextCursor &cursor = editCursor();
@@ -305,7 +312,7 @@ void RichEditWindow::cutSelection()
     if (!textCursor().hasSelection()) {
         return;
     }
-    if (m_view->isReadOnly()) {
+    if (isReadOnly()) {
         m_view->copy();
     } else {
         m_view->cut();
@@ -323,7 +330,7 @@ void RichEditWindow::copySelection()
 void RichEditWindow::pasteClipboard()
 {
     flush();
-    if (!m_view->isReadOnly() && canPaste(0) != FALSE) {
+    if (!isReadOnly() && canPaste(0) != FALSE) {
         m_view->paste();
     }
 }
@@ -332,7 +339,7 @@ void RichEditWindow::clearSelection()
 {
     flush();
     QTextCursor cursor = textCursor();
-    if (cursor.hasSelection() && !m_view->isReadOnly()) {
+    if (cursor.hasSelection() && !isReadOnly()) {
         cursor.removeSelectedText();
         setTextCursor(cursor);
     }
@@ -353,11 +360,6 @@ BOOL RichEditWindow::setTargetDevice(const void *, LONG lineWidth)
 void RichEditWindow::setWantTabs(BOOL want)
 {
     m_view->setTabChangesFocus(want == FALSE);
-}
-
-BOOL RichEditWindow::isReadOnly() const
-{
-    return m_view->isReadOnly() ? TRUE : FALSE;
 }
 
 BOOL RichEditWindow::setReadOnly(BOOL readOnly)
@@ -552,7 +554,7 @@ bool RichEditWindow::canInsert(const QMimeData *source) const
 
 void RichEditWindow::insertData(const QMimeData *source)
 {
-    if (source == nullptr || m_view->isReadOnly() || !m_objects.accepts(*source, 0)) {
+    if (source == nullptr || isReadOnly() || !m_objects.accepts(*source, 0)) {
         return;
     }
     flush();

@@ -110,7 +110,6 @@ public:
     // Whether Tab types a tab (the window asks for it, as WM_GETDLGCODE's
     // DLGC_WANTTAB does) or moves the focus on.
     void setWantTabs(BOOL want);
-    BOOL isReadOnly() const;
 
     // Links.
     void autoUrlDetect(BOOL on);
@@ -170,6 +169,7 @@ private:
     QTextCursor textCursor() const;
     void setTextCursor(const QTextCursor &cursor);
     QWidget *viewport() const;
+    bool isReadOnly() const;
     QTextCursor &editCursor();
     // Objects.
     void setUpObjects();

@@ -272,10 +272,6 @@ void RichEditWindow::setUpObjects()
 {
     m_objectDrawer = new ObjectDrawer(this);
     document()->documentLayout()->registerHandler(kObjectTextFormat, m_objectDrawer);
-    connect(document(), &QTextDocument::contentsChange, this,
-            [this](int position, int removed, int added) {
-                m_objects.contentChanged(position, removed, added);
-            });
 }
 
 bool RichEditWindow::importData(const QMimeData &mime, CLIPFORMAT format, HGLOBAL metaPict)
