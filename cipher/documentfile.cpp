@@ -120,4 +120,34 @@ DocumentLayoutReport CheckDocumentLayout(const QByteArray &bytes)
     return report;
 }
 
+bool HasDocumentLayoutAnyLineEnds(QByteArrayView bytes)
+{
+    qsizetype at = 0;
+    const qsizetype size = bytes.size();
+    for (int line = 0; line < ArmourLines; ++line) {
+        if (size - at < ArmourSymbolsPerLine) {
+            return false;
+        }
+        for (int column = 0; column < ArmourSymbolsPerLine; ++column, ++at) {
+            if (ArmourSymbolValue(static_cast<unsigned char>(bytes[at])) < 0) {
+                return false;
+            }
+        }
+        if (at == size) {
+            return line == ArmourLines - 1;
+        }
+        if (bytes[at] == '\r') {
+            ++at;
+            if (at < size && bytes[at] == '\n') {
+                ++at;
+            }
+        } else if (bytes[at] == '\n') {
+            ++at;
+        } else {
+            return false;
+        }
+    }
+    return at == size;
+}
+
 } // namespace veskel

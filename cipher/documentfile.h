@@ -41,4 +41,10 @@ struct DocumentLayoutReport
 // Checks 2,500 lines of 80 armour symbols, each ended by CR LF, and nothing more.
 DocumentLayoutReport CheckDocumentLayout(const QByteArray &bytes);
 
+// Whether the bytes are a document whose line ends may have been changed on
+// the way: 2,500 lines of 80 armour symbols, each ended by CR LF, LF or CR,
+// the last one also by nothing. A file another editor or a mail program
+// passed on still opens as a document; anything else is no document.
+bool HasDocumentLayoutAnyLineEnds(QByteArrayView bytes);
+
 } // namespace veskel

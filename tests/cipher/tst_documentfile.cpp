@@ -257,33 +257,42 @@ private slots:
         QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
+    // The strict layout, and the one that takes any line ends.
     void layout_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("ok");
         QTest::addColumn<int>("line");
         QTest::addColumn<int>("column");
+        QTest::addColumn<bool>("anyLineEnds");
         const QByteArray good = sampleArmour(9).toLatin1();
-        QTest::newRow("document") << good << true << 0 << 0;
-        QTest::newRow("lowercase is still armour") << good.toLower() << true << 0 << 0;
+        QTest::newRow("document") << good << true << 0 << 0 << true;
+        QTest::newRow("lowercase is still armour") << good.toLower() << true << 0 << 0 << true;
         QByteArray junk = good;
         junk[2 * 82 + 4] = '=';
-        QTest::newRow("junk") << junk << false << 3 << 5;
+        QTest::newRow("junk") << junk << false << 3 << 5 << false;
         QByteArray shortLine = good;
         shortLine.remove(5 * 82 + 10, 1);
-        QTest::newRow("short line") << shortLine << false << 6 << 80;
+        QTest::newRow("short line") << shortLine << false << 6 << 80 << false;
         QByteArray lfOnly = good;
         lfOnly[80] = '\n';
-        QTest::newRow("LF only") << lfOnly << false << 1 << 81;
-        QTest::newRow("truncated") << good.left(good.size() - 1) << false << 2500 << 82;
-        QTest::newRow("missing lines") << good.left(82 * 10) << false << 11 << 1;
-        QTest::newRow("extra line") << good + good.left(82) << false << 2501 << 1;
-        QTest::newRow("empty") << QByteArray() << false << 1 << 1;
+        QTest::newRow("LF LF: an empty line") << lfOnly << false << 1 << 81 << false;
+        QTest::newRow("all LF") << QByteArray(good).replace("\r\n", "\n") << false << 1 << 81
+                                << true;
+        QTest::newRow("all CR") << QByteArray(good).replace("\r\n", "\r") << false << 1 << 82
+                                << true;
+        QTest::newRow("truncated") << good.left(good.size() - 1) << false << 2500 << 82 << true;
+        QTest::newRow("no last line end")
+            << good.left(good.size() - 2) << false << 2500 << 81 << true;
+        QTest::newRow("missing lines") << good.left(82 * 10) << false << 11 << 1 << false;
+        QTest::newRow("extra line") << good + good.left(82) << false << 2501 << 1 << false;
+        QTest::newRow("extra line end") << good + "\r\n" << false << 2501 << 1 << false;
+        QTest::newRow("empty") << QByteArray() << false << 1 << 1 << false;
         QByteArray noise(10 * 1024 * 1024, '\0');
         QRandomGenerator random(10);
         random.fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
         noise[0] = '!';
-        QTest::newRow("10 MB of noise") << noise << false << 1 << 1;
+        QTest::newRow("10 MB of noise") << noise << false << 1 << 1 << false;
     }
     void layout()
     {
@@ -291,6 +300,7 @@ private slots:
         QFETCH(bool, ok);
         QFETCH(int, line);
         QFETCH(int, column);
+        QFETCH(bool, anyLineEnds);
         const DocumentLayoutReport report = CheckDocumentLayout(bytes);
         QCOMPARE(report.ok, ok);
         if (!ok) {
@@ -298,6 +308,7 @@ private slots:
             QCOMPARE(report.column, column);
             QVERIFY(!report.problem.isEmpty());
         }
+        QCOMPARE(HasDocumentLayoutAnyLineEnds(bytes), anyLineEnds);
     }
 
     void unstorable_data()

@@ -4,6 +4,7 @@
 #include "cipher/blockcodec.h"
 #include "cipher/cryptoapi.h"
 #include "cipher/documentfile.h"
+#include "cipher/passwordcheck.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -60,6 +61,7 @@ private slots:
         const QString block = decrypter.Decrypt(QString::fromLatin1(document));
         QCOMPARE(block.size(), qsizetype(BlockSize));
         QCOMPARE(TextBeforeNul(block), text);
+        QVERIFY(DecryptedBlockLooksRight(block));
 
         TCryptoAPI encrypter(win::CALG_RC4);
         QVERIFY(encrypter.SetPassword(password));
