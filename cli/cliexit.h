@@ -9,6 +9,7 @@ enum ExitCode : int
 {
     ExitSuccess = 0,
     ExitUsage = 1,
+    ExitWrongPassword = 1, // shares its code with usage errors
     ExitFileError = 2,
     ExitLossyText = 3,
     ExitKeyFailure = 4,

@@ -3,6 +3,7 @@
 #include "cipher/blockcodec.h"
 #include "cipher/cryptoapi.h"
 #include "cipher/documentfile.h"
+#include "cipher/passwordcheck.h"
 #include "cipher/storability.h"
 #include "cli/cliexit.h"
 #include "cli/fileio.h"
@@ -64,6 +65,29 @@ QString setKeyFailure()
     return QStringLiteral("Key cannot be set!");
 }
 
+QString wrongPassword()
+{
+    return QStringLiteral("the password is wrong");
+}
+
+// The BlockSize characters the armour of input decrypts to under the
+// password, which is wiped.
+QString decryptBlock(QString &password, const QString &armour, const QByteArray &input)
+{
+    TCryptoAPI crypto(win::CALG_RC4);
+    const bool keySet = crypto.SetPassword(password);
+    WipeString(password);
+    if (!keySet) {
+        throw CliError(ExitKeyFailure, setKeyFailure());
+    }
+    QString block = crypto.Decrypt(armour);
+    if (block.isEmpty()) {
+        throw CliError(ExitFileError,
+                       QStringLiteral("%1 could not be decrypted").arg(DisplayName(input)));
+    }
+    return block;
+}
+
 } // namespace
 
 int RunDecrypt(const Options &options)
@@ -104,17 +128,15 @@ int RunDecrypt(const Options &options)
     if (!passwordBeforeInput(options)) {
         password.value = ObtainPassword(options.passwordFd, false);
     }
-    TCryptoAPI crypto(win::CALG_RC4);
-    const bool keySet = crypto.SetPassword(password.value);
-    WipeString(password.value);
-    if (!keySet) {
-        throw CliError(ExitKeyFailure, setKeyFailure());
-    }
     WipedString block;
-    block.value = crypto.Decrypt(armour);
-    if (block.value.isEmpty()) {
-        throw CliError(ExitFileError,
-                       QStringLiteral("%1 could not be decrypted").arg(DisplayName(options.input)));
+    block.value = decryptBlock(password.value, armour, options.input);
+    // Checked before anything is written, so a wrong password leaves no output.
+    if (!DecryptedBlockLooksRight(block.value)) {
+        if (!options.force) {
+            throw CliError(ExitWrongPassword, wrongPassword());
+        }
+        printMessage(QStringLiteral("warning: the password check failed (a wrong password, or a "
+                                    "block not zero-filled after its text); decrypting anyway"));
     }
     WipedString text;
     text.value = TextBeforeNul(block.value);
@@ -215,6 +237,11 @@ int RunEncrypt(const Options &options)
 
 int RunCheck(const Options &options)
 {
+    const bool verifyPassword = options.askPassword || options.passwordFd >= 0;
+    WipedString password;
+    if (verifyPassword && passwordBeforeInput(options)) {
+        password.value = ReadPasswordFromFd(0);
+    }
     SecureBuffer file;
     if (!ReadWholeInput(options.input, MaxInputSize, file)) {
         throw CliError(ExitFileError,
@@ -222,19 +249,33 @@ int RunCheck(const Options &options)
                            .arg(checkedName(options.input)));
     }
     const DocumentLayoutReport report = CheckDocumentLayout(file.view().toByteArray());
-    if (report.ok) {
-        printLine(stdout, QStringLiteral("%1: OK, a document (2,500 lines of 80 symbols, "
-                                         "205,000 bytes)")
-                              .arg(checkedName(options.input)));
-        return ExitSuccess;
+    if (!report.ok) {
+        throw CliError(
+            ExitFileError,
+            QStringLiteral("%1 is not a document: line %2, column %3 (byte offset %4): %5")
+                .arg(checkedName(options.input))
+                .arg(report.line)
+                .arg(report.column)
+                .arg(report.offset)
+                .arg(report.problem));
     }
-    throw CliError(ExitFileError,
-                   QStringLiteral("%1 is not a document: line %2, column %3 (byte offset %4): %5")
-                       .arg(checkedName(options.input))
-                       .arg(report.line)
-                       .arg(report.column)
-                       .arg(report.offset)
-                       .arg(report.problem));
+    QString verdict = QStringLiteral("%1: OK, a document (2,500 lines of 80 symbols, "
+                                     "205,000 bytes)")
+                          .arg(checkedName(options.input));
+    if (verifyPassword) {
+        // Asked only once the file is known to be a document.
+        if (!passwordBeforeInput(options)) {
+            password.value = ObtainPassword(options.passwordFd, false);
+        }
+        WipedString block;
+        block.value = decryptBlock(password.value, QString::fromLatin1(file.view()), options.input);
+        if (!DecryptedBlockLooksRight(block.value)) {
+            throw CliError(ExitWrongPassword, wrongPassword());
+        }
+        verdict += QStringLiteral(", and the password is right");
+    }
+    printLine(stdout, verdict);
+    return ExitSuccess;
 }
 
 int RunCli(const QList<QByteArray> &arguments)

@@ -9,13 +9,16 @@
 
 namespace veskel::cli {
 
-// decrypt FILE [-o OUT]: the document's text, as UTF-8, up to its first U+0000.
+// decrypt FILE [-o OUT] [--force]: the document's text, as UTF-8, up to its
+// first U+0000. A block that fails the password check is refused (exit 1)
+// before anything is written, unless --force.
 int RunDecrypt(const Options &options);
 
 // encrypt [IN] -o FILE [--force]: the UTF-8 text written as a document.
 int RunEncrypt(const Options &options);
 
-// check FILE: whether FILE has the document layout.
+// check FILE [--ask-password | --password-fd N]: whether FILE has the
+// document layout and, with a password, whether the password is right.
 int RunCheck(const Options &options);
 
 // The whole program after main(): parses the arguments after the program

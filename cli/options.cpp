@@ -51,6 +51,7 @@ struct Scan
     QString passwordFd;
     bool passwordFdGiven = false;
     bool force = false;
+    bool askPassword = false;
     bool help = false;
     bool version = false;
 };
@@ -110,6 +111,8 @@ Scan scan(const QList<QByteArray> &arguments)
             s.version = true;
         } else if (arg == QLatin1String("--force")) {
             s.force = true;
+        } else if (arg == QLatin1String("--ask-password")) {
+            s.askPassword = true;
         } else if (arg == QLatin1String("--password-fd")) {
             const QByteArray &bytes = nextValue(raw);
             const QString value = decodeArgument(bytes, i);
@@ -176,13 +179,19 @@ Options ParseOptions(const QList<QByteArray> &arguments)
     if (s.outputGiven && s.output.isEmpty()) {
         usageError(QStringLiteral("the output file name is empty"));
     }
-    if (s.force && options.command != Command::Encrypt) {
-        usageError(QStringLiteral("--force applies to encrypt only"));
+    if (s.force && options.command == Command::Check) {
+        usageError(QStringLiteral("--force applies to encrypt and decrypt only"));
     }
-    if (options.command == Command::Check && (s.outputGiven || s.passwordFdGiven)) {
-        usageError(
-            QStringLiteral("check takes no %1")
-                .arg(s.outputGiven ? QStringLiteral("-o") : QStringLiteral("--password-fd")));
+    if (s.askPassword && options.command != Command::Check) {
+        usageError(QStringLiteral("--ask-password applies to check only; %1 asks on the terminal "
+                                  "unless --password-fd is given")
+                       .arg(command));
+    }
+    if (s.askPassword && s.passwordFdGiven) {
+        usageError(QStringLiteral("--ask-password and --password-fd exclude each other"));
+    }
+    if (options.command == Command::Check && s.outputGiven) {
+        usageError(QStringLiteral("check takes no -o"));
     }
     if (options.command == Command::Encrypt) {
         if (!s.outputGiven) {
@@ -195,6 +204,7 @@ Options ParseOptions(const QList<QByteArray> &arguments)
     }
     options.output = s.output;
     options.force = s.force;
+    options.askPassword = s.askPassword;
     if (s.passwordFdGiven) {
         options.passwordFd = parseDescriptor(s.passwordFd);
     }
@@ -204,22 +214,25 @@ Options ParseOptions(const QList<QByteArray> &arguments)
 QString UsageText()
 {
     return QStringLiteral(
-        "Usage: veskel-cli decrypt FILE [-o OUT] [--password-fd N]\n"
+        "Usage: veskel-cli decrypt FILE [-o OUT] [--force] [--password-fd N]\n"
         "       veskel-cli encrypt [IN] -o FILE [--force] [--password-fd N]\n"
-        "       veskel-cli check FILE\n"
+        "       veskel-cli check FILE [--ask-password | --password-fd N]\n"
         "       veskel-cli --help | --version\n"
         "\n"
         "Commands:\n"
         "  decrypt  Decrypt the document FILE and write its text as UTF-8 to OUT, or to\n"
         "           standard output. The text is written exactly as it was stored, with\n"
-        "           its own line ends and nothing added.\n"
+        "           its own line ends and nothing added. A wrong password is refused\n"
+        "           (exit status 1) and nothing is written; see --force.\n"
         "  encrypt  Encrypt UTF-8 text read from IN (standard input when IN is absent or\n"
         "           '-') into the document FILE. A leading byte-order mark is skipped;\n"
         "           line ends are kept as they are. Text that a document cannot hold\n"
         "           unchanged is refused: more than 99,999 characters, characters above\n"
         "           U+00FF, or anything from a character whose low byte is 0 on.\n"
         "  check    Tell whether FILE has the layout of a document: 2,500 lines of 80\n"
-        "           armour symbols, each ended by CR LF, 205,000 bytes.\n"
+        "           armour symbols, each ended by CR LF, 205,000 bytes. No password is\n"
+        "           needed; with --ask-password or --password-fd, also tell whether the\n"
+        "           password is right (exit status 1 when it is wrong).\n"
         "\n"
         "Options:\n"
         "  -o, --output PATH  The file to write. For decrypt, '-' is standard output\n"
@@ -230,6 +243,9 @@ QString UsageText()
         "                     descriptor; a folder, a socket or a block device is\n"
         "                     refused.\n"
         "  --force            encrypt: write the document even if characters are lost.\n"
+        "                     decrypt: write the text even if the password check fails,\n"
+        "                     for a file whose block was not zero-filled after its text.\n"
+        "  --ask-password     check: ask the password on the terminal and verify it.\n"
         "  --password-fd N    Read the password from the first line of file descriptor N\n"
         "                     (its line end, LF or CR LF, is not part of it) instead of\n"
         "                     asking on the terminal. With N = 0 the rest of standard\n"
@@ -243,9 +259,9 @@ QString UsageText()
         "empty one is used only when you answer yes. It is never taken from the\n"
         "command line. Passwords and texts are UTF-8; file names are taken as bytes.\n"
         "\n"
-        "Exit status: 0 success, 1 usage error, 2 file error (including input that is\n"
-        "not UTF-8), 3 the text would not survive (see --force), 4 the key cannot be\n"
-        "set.\n");
+        "Exit status: 0 success, 1 usage error or wrong password, 2 file error\n"
+        "(including input that is not UTF-8), 3 the text would not survive (see\n"
+        "--force), 4 the key cannot be set.\n");
 }
 
 } // namespace veskel::cli

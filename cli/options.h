@@ -19,10 +19,12 @@ enum class Command
 struct Options
 {
     Command command = Command::Help;
-    QByteArray input;    // decrypt/check: the file; encrypt: the text, "-" for stdin
-    QByteArray output;   // -o; empty when not given; "-" is stdout (decrypt only)
-    bool force = false;  // encrypt: write text that does not survive whole
-    int passwordFd = -1; // --password-fd; -1 asks on the terminal
+    QByteArray input;         // decrypt/check: the file; encrypt: the text, "-" for stdin
+    QByteArray output;        // -o; empty when not given; "-" is stdout (decrypt only)
+    bool force = false;       // encrypt: write text that does not survive whole;
+                              // decrypt: write the text though the password check fails
+    int passwordFd = -1;      // --password-fd; -1 asks on the terminal
+    bool askPassword = false; // check: ask the password on the terminal and verify it
 };
 
 // "-" names standard input (as an input) or standard output (decrypt -o).

@@ -113,7 +113,8 @@ private slots:
     void roundTrip();
     void passwords_data();
     void passwords();
-    void wrongPasswordGivesOtherText();
+    void passwordCheck_data();
+    void passwordCheck();
     void lossyText_data();
     void lossyText();
     void failures_data();
@@ -280,18 +281,63 @@ void TestCliEndToEnd::passwords()
     QCOMPARE(r.out, QByteArray("the text"));
 }
 
-void TestCliEndToEnd::wrongPasswordGivesOtherText()
+void TestCliEndToEnd::passwordCheck_data()
 {
-    QCOMPARE(run(QStringLiteral("encrypt -o %D/w.vsk --password-fd 0"), "right\nsecret text").code,
-             0);
-    const Run r = run(QStringLiteral("decrypt %D/w.vsk --password-fd 0"), "wrong\n");
-    QCOMPARE(r.code, 0);
-    QVERIFY(!r.out.contains("secret"));
-    // The block's bytes under the other key, up to the first zero, as UTF-8.
+    // w.vsk holds "secret text" under "right"; out.txt holds "precious".
+    QTest::addColumn<QString>("line"); // %D: the test's folder
+    QTest::addColumn<QByteArray>("passwordLine");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("out"); // %D: the test's folder
+    QTest::addColumn<QString>("err");
+    // What a wrong password decrypts to: the block's bytes under the other key,
+    // up to the first zero.
     TCryptoAPI crypto(win::CALG_RC4);
     QVERIFY(crypto.SetPassword(u"wrong"));
-    const QString armour = QString::fromLatin1(readAll(path(QStringLiteral("w.vsk"))));
-    QCOMPARE(r.out, TextBeforeNul(crypto.Decrypt(armour)).toUtf8());
+    const QString garbage = TextBeforeNul(crypto.Decrypt(
+        QString::fromLatin1(documentFor(QStringLiteral("right"), QStringLiteral("secret text")))));
+    QVERIFY(!garbage.isEmpty() && !garbage.contains(QStringLiteral("secret")));
+    const QString wrong = QStringLiteral("veskel-cli: the password is wrong\n");
+    const QString ok = QStringLiteral("%D/w.vsk: OK, a document (2,500 lines of 80 symbols, "
+                                      "205,000 bytes)");
+    const auto row = [](const char *name, const char *line, const QByteArray &passwordLine,
+                        int code, const QString &out, const QString &err) {
+        QTest::newRow(name) << QString::fromUtf8(line) << passwordLine << code << out << err;
+    };
+    const char *decrypt = "decrypt %D/w.vsk --password-fd 0";
+    row("decrypt, right", decrypt, "right\n", 0, QStringLiteral("secret text"), {});
+    row("decrypt, right, --force", "decrypt %D/w.vsk --force --password-fd 0", "right\n", 0,
+        QStringLiteral("secret text"), {});
+    row("decrypt, wrong", decrypt, "wrong\n", 1, {}, wrong);
+    row("decrypt -o new file, wrong", "decrypt %D/w.vsk -o %D/new.txt --password-fd 0", "wrong\n",
+        1, {}, wrong);
+    row("decrypt -o existing file, wrong", "decrypt %D/w.vsk -o %D/out.txt --password-fd 0",
+        "wrong\n", 1, {}, wrong);
+    row("decrypt, wrong, --force", "decrypt %D/w.vsk --force --password-fd 0", "wrong\n", 0,
+        garbage,
+        QStringLiteral("veskel-cli: warning: the password check failed (a wrong password, or a "
+                       "block not zero-filled after its text); decrypting anyway\n"));
+    row("check, no password", "check %D/w.vsk", {}, 0, ok + u'\n', {});
+    row("check, right", "check %D/w.vsk --password-fd 0", "right\n", 0,
+        ok + QStringLiteral(", and the password is right\n"), {});
+    row("check, wrong", "check %D/w.vsk --password-fd 0", "wrong\n", 1, {}, wrong);
+}
+
+void TestCliEndToEnd::passwordCheck()
+{
+    QFETCH(QString, line);
+    QFETCH(QByteArray, passwordLine);
+    QFETCH(QString, out);
+    writeAll(path(QStringLiteral("w.vsk")),
+             documentFor(QStringLiteral("right"), QStringLiteral("secret text")));
+    writeAll(path(QStringLiteral("out.txt")), "precious");
+    const QStringList before = entries();
+    const Run r = run(line, passwordLine);
+    QTEST(r.code, "code");
+    QCOMPARE(QString::fromUtf8(r.out), out.replace(QStringLiteral("%D"), dir()));
+    QTEST(QString::fromUtf8(r.err), "err");
+    // No row writes a file: a wrong password neither makes nor changes one.
+    QCOMPARE(entries(), before);
+    QCOMPARE(readAll(path(QStringLiteral("out.txt"))), QByteArray("precious"));
 }
 
 void TestCliEndToEnd::lossyText_data()
@@ -356,7 +402,8 @@ void TestCliEndToEnd::failures_data()
     row("-o without its value", "decrypt x -o", {}, 1, "-o needs an argument");
     row("extra argument", "check a b", {}, 1, "unexpected argument 'b'");
     row("no command", "", {}, 1, "no command");
-    row("--force on decrypt", "decrypt x --force", {}, 1, "--force applies to encrypt only");
+    row("--force on check", "check x --force", {}, 1,
+        "--force applies to encrypt and decrypt only");
     row("text not UTF-8", toKeep, "pw\nabc\xff", 2, "byte 0xff at offset 3");
     row("offset counts the BOM", toKeep,
         "pw\n\xEF\xBB\xBF"

@@ -100,30 +100,35 @@ bool TestCliTerminal::echoOn() const
 
 void TestCliTerminal::promptsWithoutEcho_data()
 {
-    QTest::addColumn<bool>("encrypt");
+    QTest::addColumn<QString>("command");
     QTest::addColumn<QStringList>("answers");
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("message"); // on stderr when refused
+    const QString encrypt = QStringLiteral("encrypt");
     QTest::newRow("encrypt asks twice")
-        << true << QStringList{QStringLiteral("s3cret"), QStringLiteral("s3cret")} << 0
+        << encrypt << QStringList{QStringLiteral("s3cret"), QStringLiteral("s3cret")} << 0
         << QString();
     QTest::newRow("encrypt, answers differ")
-        << true << QStringList{QStringLiteral("s3cret"), QStringLiteral("s3cre7")} << 1
+        << encrypt << QStringList{QStringLiteral("s3cret"), QStringLiteral("s3cre7")} << 1
         << QStringLiteral("passwords do not match");
     QTest::newRow("decrypt asks once")
-        << false << QStringList{QStringLiteral("s3cret")} << 0 << QString();
+        << QStringLiteral("decrypt") << QStringList{QStringLiteral("s3cret")} << 0 << QString();
+    QTest::newRow("check --ask-password asks once")
+        << QStringLiteral("check") << QStringList{QStringLiteral("s3cret")} << 0 << QString();
     // An empty password is used only when the user says so.
     const QString refused = QStringLiteral("the password is empty and was not used");
-    QTest::newRow("empty, y") << true << QStringList{{}, {}, QStringLiteral("y")} << 0 << QString();
-    QTest::newRow("empty, YES") << true << QStringList{{}, {}, QStringLiteral("YES")} << 0
+    QTest::newRow("empty, y") << encrypt << QStringList{{}, {}, QStringLiteral("y")} << 0
+                              << QString();
+    QTest::newRow("empty, YES") << encrypt << QStringList{{}, {}, QStringLiteral("YES")} << 0
                                 << QString();
-    QTest::newRow("empty, n") << true << QStringList{{}, {}, QStringLiteral("n")} << 1 << refused;
-    QTest::newRow("empty, Enter") << true << QStringList{{}, {}, {}} << 1 << refused;
+    QTest::newRow("empty, n") << encrypt << QStringList{{}, {}, QStringLiteral("n")} << 1
+                              << refused;
+    QTest::newRow("empty, Enter") << encrypt << QStringList{{}, {}, {}} << 1 << refused;
 }
 
 void TestCliTerminal::promptsWithoutEcho()
 {
-    QFETCH(bool, encrypt);
+    QFETCH(QString, command);
     QFETCH(QStringList, answers);
     QFETCH(int, code);
     QFETCH(QString, message);
@@ -132,11 +137,17 @@ void TestCliTerminal::promptsWithoutEcho()
     TCryptoAPI crypto(win::CALG_RC4);
     QVERIFY(crypto.SetPassword(answers.first()));
     const QString armour = crypto.Encrypt(u"the text");
+    const bool encrypt = command == QLatin1String("encrypt");
     if (!encrypt) {
         SaveDocumentFile(doc, armour);
     }
-    start(encrypt ? QStringList{QStringLiteral("encrypt"), QStringLiteral("-o"), doc}
-                  : QStringList{QStringLiteral("decrypt"), doc});
+    QStringList args = {command, doc};
+    if (encrypt) {
+        args.insert(1, QStringLiteral("-o"));
+    } else if (command == QLatin1String("check")) {
+        args.append(QStringLiteral("--ask-password"));
+    }
+    start(args);
     m_process.write("the text");
     QVERIFY(m_process.waitForBytesWritten());
     m_process.closeWriteChannel();
@@ -163,6 +174,10 @@ void TestCliTerminal::promptsWithoutEcho()
     } else if (encrypt) {
         QVERIFY(!QFile::exists(doc));
         QVERIFY(m_process.readAllStandardError().contains(message.toUtf8()));
+    } else if (command == QLatin1String("check")) {
+        QVERIFY(m_process.readAllStandardOutput().endsWith(": OK, a document (2,500 lines of 80 "
+                                                           "symbols, 205,000 bytes), and the "
+                                                           "password is right\n"));
     } else {
         QCOMPARE(m_process.readAllStandardOutput(), QByteArray("the text"));
     }

@@ -108,6 +108,10 @@ void TestCliUnits::parseRefuses_data()
     QTest::addColumn<QString>("message");
     using L = QList<QByteArray>;
     QTest::newRow("check -o") << L{"check", "f", "-o", "x"} << 1 << "check takes no -o";
+    QTest::newRow("decrypt --ask-password")
+        << L{"decrypt", "f", "--ask-password"} << 1 << "--ask-password applies to check only";
+    QTest::newRow("--ask-password and --password-fd")
+        << L{"check", "f", "--ask-password", "--password-fd", "3"} << 1 << "exclude each other";
     QTest::newRow("encrypt -o -") << L{"encrypt", "-o", "-"} << 1 << "-o - is for decrypt only";
     QTest::newRow("fd not a number") << L{"decrypt", "f", "--password-fd", "x3"} << 1 << "not 'x3'";
     QTest::newRow("negative fd") << L{"decrypt", "f", "--password-fd=-1"} << 1 << "not '-1'";
