@@ -1,7 +1,9 @@
 #include "documentworkflow.h"
 
+#include "cipher/blockcodec.h"
 #include "cipher/cryptoapi.h"
 #include "cipher/documentfile.h"
+#include "cipher/passwordcheck.h"
 #include "cipher/storability.h"
 #include "dialogs/modalresult.h"
 #include "editor/richeditor.h"
@@ -29,27 +31,18 @@ DocumentWorkflow::DocumentWorkflow(DocumentHost &host)
 
 void DocumentWorkflow::markUnchanged()
 {
-    m_unchangedPath = m_host.DocumentPath();
     QString text = m_host.Editor().Text();
     m_unchangedDigest = digestOf(text);
     WipeString(text);
 }
 
-bool DocumentWorkflow::IsUnchangedSinceFile()
+bool DocumentWorkflow::IsModified()
 {
-    if (m_unchangedPath.isEmpty() || m_unchangedPath != m_host.DocumentPath()) {
-        return false;
-    }
     QString text = m_host.Editor().Text();
-    const bool same = digestOf(text) == m_unchangedDigest;
+    const bool modified =
+        m_host.DocumentPath().isEmpty() ? !text.isEmpty() : digestOf(text) != m_unchangedDigest;
     WipeString(text);
-    return same;
-}
-
-void DocumentWorkflow::stampFile()
-{
-    m_stampPath = m_host.DocumentPath();
-    m_stamp = StampFile(m_stampPath);
+    return modified;
 }
 
 bool DocumentWorkflow::mayOverwrite(const QString &path)
@@ -60,90 +53,194 @@ bool DocumentWorkflow::mayOverwrite(const QString &path)
     return m_host.ConfirmOverwriteChanged(path);
 }
 
+void DocumentWorkflow::becomeUntitled()
+{
+    m_host.SetFileName(QString());
+    m_password.Forget();
+    m_shownDespiteCheck = false;
+    m_unchangedDigest.clear();
+    m_stampPath.clear();
+    m_stamp = {};
+}
+
+bool DocumentWorkflow::obtainSavePassword(QString &password)
+{
+    for (;;) {
+        if (m_host.ShowPasswordDialog() != mrOk) {
+            return false;
+        }
+        password = m_host.PasswordText();
+        if (m_password.Matches(password)) {
+            return true;
+        }
+        // A new password: a slip of the finger here would lock the
+        // document for good.
+        QString again;
+        const int result = m_host.ShowPasswordAgain(again);
+        const bool same = result == mrOk && again == password;
+        WipeString(again);
+        if (same) {
+            return true;
+        }
+        WipeString(password);
+        if (result != mrOk) {
+            return false;
+        }
+        m_host.ShowMessage(QStringLiteral("The passwords do not match."));
+    }
+}
+
 SaveOutcome DocumentWorkflow::SaveDocument(const QString &path)
 {
-    m_host.SetFileName(path);
-    if (m_host.ShowPasswordDialog() != mrOk) {
+    QString password;
+    const WipedOnExit wipePassword(password);
+    if (!obtainSavePassword(password)) {
         return SaveOutcome::Cancelled;
     }
     TCryptoAPI cipher(win::CALG_RC4);
-    if (!cipher.SetPassword(m_host.PasswordText())) {
+    if (!cipher.SetPassword(password)) {
         m_host.ShowMessage(QStringLiteral("Key cannot be set!"));
         return SaveOutcome::Refused;
     }
     QString text = m_host.Editor().Text();
+    const WipedOnExit wipeText(text);
     const qsizetype lost = CountUnstorableCharacters(text);
     if (lost > 0 && !m_host.ConfirmLossySave(lost)) {
-        WipeString(text);
         return SaveOutcome::Refused;
     }
     const QString armour = cipher.Encrypt(text);
-    WipeString(text);
     if (armour.isEmpty()) {
         m_host.ShowMessage(
             QStringLiteral("The document could not be encrypted. The file was not changed."));
         return SaveOutcome::Refused;
     }
-    if (!mayOverwrite(m_host.DocumentPath())) {
+    if (!mayOverwrite(path)) {
         return SaveOutcome::Refused;
     }
-    SaveDocumentFile(m_host.DocumentPath(), armour);
-    markUnchanged();
-    stampFile();
+    SaveDocumentFile(path, armour);
+    // The document is the file's only now that the file holds it.
+    m_host.SetFileName(path);
+    m_unchangedDigest = digestOf(text);
+    m_password.Remember(password);
+    m_shownDespiteCheck = false;
+    m_stampPath = path;
+    m_stamp = StampFile(path);
     return SaveOutcome::Saved;
+}
+
+SaveOutcome DocumentWorkflow::Save()
+{
+    if (m_host.DocumentPath().isEmpty() || m_shownDespiteCheck) {
+        return SaveAs();
+    }
+    return SaveDocument(m_host.DocumentPath());
+}
+
+SaveOutcome DocumentWorkflow::SaveAs()
+{
+    QString path = m_host.DocumentPath();
+    if (!m_host.ChooseSavePath(path)) {
+        return SaveOutcome::Cancelled;
+    }
+    return SaveDocument(path);
 }
 
 void DocumentWorkflow::OpenDocument(const QString &path)
 {
-    const QString previousPath = m_host.DocumentPath();
-    m_host.SetFileName(path);
-    try {
-        m_host.Editor().Lines().LoadFile(path);
-    } catch (...) {
-        // Nothing of the failed file stays: a close must not write the
-        // text over a path that was never loaded.
-        m_host.SetFileName(previousPath);
-        throw;
-    }
-    markUnchanged(); // the editor holds the file as it is
-    stampFile();
-    if (m_host.ShowPasswordDialog() != mrOk) {
+    // Every failure of the file system comes before the window changes.
+    QByteArray bytes = TRichEditStrings::ReadFile(path);
+    const WipedOnExit wipeBytes(bytes);
+    const FileStamp stamp = StampFile(path);
+    if (!HasDocumentLayoutAnyLineEnds(bytes)) {
+        // No password could make this a document: show it as it is, as a
+        // new document that belongs to no file yet.
+        m_host.Editor().Lines().LoadBytes(bytes);
+        becomeUntitled();
         return;
     }
-    DecryptEditorText(m_host.PasswordText());
+    const QString armour = QString::fromLatin1(bytes);
+    QString password;
+    const WipedOnExit wipePassword(password);
+    QString text;
+    const WipedOnExit wipeText(text);
+    bool shownAnyway = false;
+    for (;;) {
+        if (m_host.ShowPasswordDialog() != mrOk) {
+            return;
+        }
+        WipeString(password);
+        password = m_host.PasswordText();
+        TCryptoAPI cipher(win::CALG_RC4);
+        if (!cipher.SetPassword(password)) {
+            m_host.ShowMessage(QStringLiteral("Key cannot be set!"));
+            return;
+        }
+        QString block = cipher.Decrypt(armour);
+        const WipedOnExit wipeBlock(block);
+        if (block.isEmpty()) {
+            m_host.ShowMessage(QStringLiteral("The document could not be decrypted."));
+            return;
+        }
+        if (!DecryptedBlockLooksRight(block)) {
+            if (m_host.AskAfterWrongPassword() == WrongPasswordAnswer::TryAgain) {
+                continue;
+            }
+            shownAnyway = true;
+        }
+        text = TextBeforeNul(block);
+        break;
+    }
+    m_host.Editor().setText(text);
+    m_host.SetFileName(path);
+    m_password.Remember(password);
+    m_shownDespiteCheck = shownAnyway;
+    markUnchanged();
+    m_stampPath = path;
+    m_stamp = stamp;
 }
 
-void DocumentWorkflow::DecryptEditorText(const QString &password)
+bool DocumentWorkflow::settleUnsaved(bool forSessionEnd)
 {
-    TRichEditor &editor = m_host.Editor();
-    TCryptoAPI cipher(win::CALG_RC4);
-    if (!cipher.SetPassword(password)) {
-        m_host.ShowMessage(QStringLiteral("Key cannot be set!"));
-        return;
+    if (!IsModified()) {
+        return true;
     }
-    QString armour = editor.Text();
-    QString text = cipher.Decrypt(armour);
-    WipeString(armour);
-    if (text.isEmpty()) {
-        m_host.ShowMessage(QStringLiteral("The document could not be decrypted."));
-        return;
+    switch (m_host.AskSaveChanges(m_host.DocumentPath())) {
+    case UnsavedAnswer::Save:
+        return Save() == SaveOutcome::Saved;
+    case UnsavedAnswer::Discard:
+        if (forSessionEnd) {
+            QString text = m_host.Editor().Text();
+            m_discardedDigest = digestOf(text);
+            WipeString(text);
+        }
+        return true;
+    case UnsavedAnswer::Cancel:
+        break;
     }
-    editor.setText(text); // unchanged when equal; the text ends at the first U+0000
-    WipeString(text);
-    markUnchanged();
+    return false;
 }
 
 bool DocumentWorkflow::FormClose()
 {
-    if (m_host.DocumentPath().isEmpty() || IsUnchangedSinceFile()) {
-        return true;
+    if (!m_discardedDigest.isEmpty()) {
+        QString text = m_host.Editor().Text();
+        const bool discarded = digestOf(text) == m_discardedDigest;
+        WipeString(text);
+        if (discarded) {
+            return true;
+        }
     }
-    return SaveDocument(m_host.DocumentPath()) != SaveOutcome::Refused;
+    return MayDropDocument();
 }
 
-void DocumentWorkflow::NewDocument()
+bool DocumentWorkflow::NewDocument()
 {
+    if (!MayDropDocument()) {
+        return false;
+    }
     m_host.Editor().Clear();
+    becomeUntitled();
+    return true;
 }
 
 } // namespace veskel

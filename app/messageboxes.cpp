@@ -53,4 +53,21 @@ bool AskYesNo(QWidget *owner, const QString &question)
     return box.exec() == QMessageBox::Yes;
 }
 
+int AskChoice(QWidget *owner, const QString &text, const QStringList &buttons, int defaultIndex,
+              int escapeIndex)
+{
+    QMessageBox box(QMessageBox::Warning, ProgramTitle(), text, QMessageBox::NoButton, owner);
+    box.setObjectName(QStringLiteral("choiceMessageBox"));
+    QList<QPushButton *> pushButtons;
+    for (const QString &caption : buttons) {
+        // The role orders nothing here: every button is an action of its own.
+        pushButtons << box.addButton(caption, QMessageBox::ActionRole);
+    }
+    box.setDefaultButton(pushButtons.value(defaultIndex));
+    box.setEscapeButton(pushButtons.value(escapeIndex));
+    box.exec();
+    const auto pressed = pushButtons.indexOf(qobject_cast<QPushButton *>(box.clickedButton()));
+    return pressed >= 0 ? static_cast<int>(pressed) : escapeIndex;
+}
+
 } // namespace veskel

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -17,5 +18,10 @@ void ShowPlainMessage(QWidget *owner, const QString &text);
 void ShowErrorMessage(QWidget *owner, const QString &message);
 // A warning with Yes and No, No the default; true for Yes.
 bool AskYesNo(QWidget *owner, const QString &question);
+
+// A box with the buttons given, left to right; returns the index of the one
+// pressed. Enter presses defaultIndex, Esc and the close button escapeIndex.
+int AskChoice(QWidget *owner, const QString &text, const QStringList &buttons, int defaultIndex,
+              int escapeIndex);
 
 } // namespace veskel

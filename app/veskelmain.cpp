@@ -18,6 +18,8 @@
 #include <QMenuBar>
 #include <QPalette>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QSessionManager>
 #include <QSettings>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -62,6 +64,22 @@ QPushButton *barButton(QWidget *bar, const QString &caption, const char *name)
     return button;
 }
 
+#if QT_CONFIG(sessionmanager)
+class DesktopSessionEnd : public SessionEnd
+{
+public:
+    explicit DesktopSessionEnd(QSessionManager &manager)
+        : m_manager(manager)
+    {}
+    bool allowsInteraction() override { return m_manager.allowsInteraction(); }
+    void release() override { m_manager.release(); }
+    void cancel() override { m_manager.cancel(); }
+
+private:
+    QSessionManager &m_manager;
+};
+#endif
+
 QLabel *barLabel(QWidget *bar, const QString &caption, const char *name)
 {
     auto *label = addToBar(bar, new QLabel(caption, bar), name);
@@ -89,6 +107,12 @@ TForm1::TForm1(QWidget *parent)
     connectGuarded(btnSearcReplace, &TForm1::btnSearcReplaceClick);
     connectGuarded(btnGoTo, &TForm1::btnGoToClick);
     connectEditorEvents();
+#if QT_CONFIG(sessionmanager)
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &manager) {
+        DesktopSessionEnd session(manager);
+        SessionEnding(session);
+    });
+#endif
     resize(win::Scaled(kClientWidth, this),
            win::Scaled(kClientHeight, this) + menuBar()->sizeHint().height());
     FormCreate();
@@ -216,6 +240,7 @@ void TForm1::createMenu()
     New1 = item(File1, "New1", QStringLiteral("&New"), QKeySequence(Qt::CTRL | Qt::Key_N));
     Open1 = item(File1, "Open1", QStringLiteral("&Open"), QKeySequence(Qt::CTRL | Qt::Key_O));
     separator(File1, "N3");
+    Save1 = item(File1, "Save1", QStringLiteral("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S));
     SaveAs1 = item(File1, "SaveAs1", QStringLiteral("Save &As..."));
     separator(File1, "N2");
     Exit1 = item(File1, "Exit1", QStringLiteral("E&xit"));
@@ -244,6 +269,7 @@ void TForm1::createMenu()
 
     connectGuarded(New1, &TForm1::New1Click);
     connectGuarded(Open1, &TForm1::Open1Click);
+    connectGuarded(Save1, &TForm1::Save1Click);
     connectGuarded(SaveAs1, &TForm1::SaveAs1Click);
     connectGuarded(Exit1, &TForm1::Exit1Click);
     connectGuarded(Undo1, &TForm1::Undo1Click);
@@ -298,11 +324,11 @@ void TForm1::createFileDialogs()
         dialog->setNameFilters({QStringLiteral("*.vsk (*.vsk)"), QStringLiteral("All files (*)")});
         dialog->selectNameFilter(QStringLiteral("*.vsk (*.vsk)"));
         dialog->setDefaultSuffix(QStringLiteral("vsk"));
-        dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
         dialog->setOption(QFileDialog::DontUseNativeDialog, true);
         dialog->setSizeGripEnabled(true);
         return dialog;
     };
+    // The save dialog asks before it replaces an existing file.
     OpenDialog1 = make("OpenDialog1", QFileDialog::AcceptOpen);
     OpenDialog1->setWindowTitle(QStringLiteral("Load a file"));
     SaveDialog1 = make("SaveDialog1", QFileDialog::AcceptSave);
@@ -373,6 +399,10 @@ void TForm1::FormActivate()
 {
     const int count = cmdline::CmdLineParamCount();
     for (int i = 1; i <= count; ++i) {
+        // A file imported as an untitled document has text of its own.
+        if (!m_workflow.MayDropDocument()) {
+            return;
+        }
         OpenDocument(cmdline::CmdLineParamStr(i));
     }
 }
@@ -402,19 +432,43 @@ bool TForm1::runFileDialog(QFileDialog *dialog, QString &path)
     return true;
 }
 
+void TForm1::Save1Click()
+{
+    m_workflow.Save();
+}
+
 void TForm1::SaveAs1Click()
 {
-    QString path = FileName;
-    if (runFileDialog(SaveDialog1, path)) {
-        SaveDocument(path);
-    }
+    m_workflow.SaveAs();
 }
 
 void TForm1::Open1Click()
 {
+    if (!m_workflow.MayDropDocument()) {
+        return;
+    }
     QString path = FileName;
     if (runFileDialog(OpenDialog1, path)) {
         OpenDocument(path);
+    }
+}
+
+void TForm1::SessionEnding(SessionEnd &session)
+{
+    bool mayEnd = true;
+    const bool settled = RunGuarded(this, [this, &session, &mayEnd] {
+        if (!m_workflow.IsModified()) {
+            return;
+        }
+        // Without leave to ask, unsaved changes hold the session up.
+        mayEnd = false;
+        if (session.allowsInteraction()) {
+            const auto release = qScopeGuard([&session] { session.release(); });
+            mayEnd = m_workflow.MayEndSession();
+        }
+    });
+    if (!settled || !mayEnd) {
+        session.cancel();
     }
 }
 
@@ -446,6 +500,52 @@ bool TForm1::ConfirmLossySave(qsizetype lost)
     return AskYesNo(this, QStringLiteral("This document cannot be stored whole: %1 characters "
                                          "would be lost or changed. Save anyway?")
                               .arg(lost));
+}
+
+int TForm1::ShowPasswordAgain(QString &typed)
+{
+    // A dialog of its own, empty each time and gone after it: the password
+    // box of the first entry keeps what was typed there, this one nothing.
+    TForm2 again(this);
+    again.setObjectName(QStringLiteral("Form2Again"));
+    again.setWindowTitle(QStringLiteral("Type the password again"));
+    again.Edit1->setAccessibleName(tr("Password again"));
+    again.Edit1->setAccessibleDescription(tr("The new password once more, to catch a typing slip"));
+    const int result = again.ShowModal();
+    if (result == mrOk) {
+        typed = again.Edit1->text();
+    }
+    again.Edit1->clear();
+    return result;
+}
+
+UnsavedAnswer TForm1::AskSaveChanges(const QString &path)
+{
+    const QString question = path.isEmpty()
+                                 ? QStringLiteral("Save the new document?")
+                                 : QStringLiteral("Save the changes to \"%1\"?").arg(path);
+    switch (AskChoice(
+        this, question,
+        {QStringLiteral("&Save"), QStringLiteral("&Discard"), QStringLiteral("&Cancel")}, 0, 2)) {
+    case 0:
+        return UnsavedAnswer::Save;
+    case 1:
+        return UnsavedAnswer::Discard;
+    default:
+        return UnsavedAnswer::Cancel;
+    }
+}
+
+WrongPasswordAnswer TForm1::AskAfterWrongPassword()
+{
+    const int answer = AskChoice(this, QStringLiteral("The password is wrong."),
+                                 {QStringLiteral("OK"), QStringLiteral("&Show it anyway")}, 0, 0);
+    return answer == 1 ? WrongPasswordAnswer::ShowAnyway : WrongPasswordAnswer::TryAgain;
+}
+
+bool TForm1::ChooseSavePath(QString &path)
+{
+    return runFileDialog(SaveDialog1, path);
 }
 
 bool TForm1::ConfirmOverwriteChanged(const QString &path)

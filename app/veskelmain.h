@@ -21,6 +21,20 @@ namespace veskel {
 class TForm2;
 class TRichEditor;
 
+// What the desktop's session manager offers the window when the session
+// ends (logout, shutdown); QSessionManager in the program.
+class SessionEnd
+{
+public:
+    virtual ~SessionEnd() = default;
+    // Asks for leave to talk to the user; true when it is granted.
+    virtual bool allowsInteraction() = 0;
+    // The talk is over.
+    virtual void release() = 0;
+    // Asks the session manager to call off the end of the session.
+    virtual void cancel() = 0;
+};
+
 class TForm1 : public QMainWindow, private DocumentHost
 {
     Q_OBJECT
@@ -57,6 +71,7 @@ public:
     QMenu *File1 = nullptr;
     QAction *New1 = nullptr;
     QAction *Open1 = nullptr;
+    QAction *Save1 = nullptr;
     QAction *SaveAs1 = nullptr;
     QAction *Exit1 = nullptr;
     QMenu *Edit2 = nullptr;
@@ -95,6 +110,7 @@ public:
     bool FormClose();
     void New1Click();
     void Open1Click();
+    void Save1Click();
     void SaveAs1Click();
     void Exit1Click();
     void Undo1Click();
@@ -122,6 +138,10 @@ public:
     // Whether FormActivate has run.
     bool Activated() const { return m_activated; }
 
+    // The desktop session is ending: unsaved changes are settled as on a
+    // close, or the end is called off.
+    void SessionEnding(SessionEnd &session);
+
 protected:
     bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -135,6 +155,10 @@ private:
     void ShowMessage(const QString &text) override;
     bool ConfirmLossySave(qsizetype lost) override;
     bool ConfirmOverwriteChanged(const QString &path) override;
+    int ShowPasswordAgain(QString &typed) override;
+    UnsavedAnswer AskSaveChanges(const QString &path) override;
+    WrongPasswordAnswer AskAfterWrongPassword() override;
+    bool ChooseSavePath(QString &path) override;
 
     void createChildren();
     // Names and descriptions a screen reader reads for each control.

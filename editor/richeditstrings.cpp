@@ -172,7 +172,18 @@ void TRichEditStrings::LoadFile(const QString &path)
     // Every failure of the file system comes before the window is touched.
     QByteArray bytes = readRegularFile(path);
     const WipedOnExit wipeBytes(bytes);
-    QBuffer buffer(&bytes);
+    LoadBytes(bytes);
+}
+
+QByteArray TRichEditStrings::ReadFile(const QString &path)
+{
+    return readRegularFile(path);
+}
+
+void TRichEditStrings::LoadBytes(const QByteArray &bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes); // shares the bytes, copies none
     buffer.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     StreamIn(buffer, std::nullopt);
 }

@@ -65,6 +65,11 @@ public:
     // fails, and EOutOfResources ("Failed to Load Stream") when the window
     // takes neither attempt; the content is then unchanged.
     void LoadFile(const QString &path);
+    // The file's bytes as LoadFile reads them, with the same refusals and
+    // errors; the window is not touched. The caller wipes them.
+    static QByteArray ReadFile(const QString &path);
+    // Replaces the content with bytes as LoadFile would show a file of them.
+    void LoadBytes(const QByteArray &bytes);
     // Replaces the content with the stream's bytes from its current position.
     void StreamIn(QIODevice &stream, std::optional<TEncoding> encoding);
 

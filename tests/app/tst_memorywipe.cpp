@@ -336,7 +336,7 @@ private slots:
 
         if (how == "saved") {
             w.saveAsPath = path;
-            w.password("pw");
+            w.newPassword("pw");
             w.form1.SaveAs1->trigger();
             QVERIFY(w.scriptDone());
             QCOMPARE(QFileInfo(path).size(), DocumentFileSize);
@@ -347,6 +347,9 @@ private slots:
             w.form1.Open1->trigger();
             QVERIFY(editorShows(*w.form1.memo1, "another document"));
         } else {
+            if (how != "saved") {
+                w.choose("Discard"); // the untitled text
+            }
             w.reactivate();
             QTest::keyClick(win::TextViewOf(w.form1.memo1->InnerWindow()), Qt::Key_N,
                             Qt::ControlModifier);

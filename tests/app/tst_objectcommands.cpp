@@ -122,7 +122,7 @@ private slots:
         QCOMPARE(w.form1.memo1->Text(), QString::fromUtf16(u"a\uFFFCb"));
 
         w.saveAsPath = path;
-        w.password("pw");
+        w.newPassword("pw");
         w.message(agree);
         w.form1.SaveAs1->trigger();
         QVERIFY(w.scriptDone());

@@ -33,6 +33,7 @@ struct ModalAnswer
     QString password; // typed into the password box (replacing what is there)
     bool ok = true;   // OK or Yes; else Cancel or No
     std::function<void(QDialog *)> act = {};
+    QString button = {}; // a message box's button, by its caption
 };
 
 class Window
@@ -43,7 +44,8 @@ public:
     QStringList messages; // every message box's text, in order
     QStringList titles;   // and its caption
     QList<QMessageBox::Icon> icons;
-    int passwordPrompts = 0;
+    int passwordPrompts = 0; // both entries of a new password count
+    int fileDialogs = 0;
     QString saveAsPath; // the file dialogs' answer; empty: cancelled
 
     Window()
@@ -51,6 +53,7 @@ public:
         form1.setPasswordDialog(&form2);
         qApp->installEventFilter(new MenuShortcutFilter(&form1));
         form1.RunFileDialog = [this](QFileDialog *, QString &path) {
+            ++fileDialogs;
             if (saveAsPath.isEmpty()) {
                 return false;
             }
@@ -88,7 +91,21 @@ public:
     {
         m_script.enqueue({ModalAnswer::Password, text, ok});
     }
+    // A password that is not the document's own: typed, then typed again.
+    void newPassword(const QString &text, const QString &again)
+    {
+        password(text);
+        password(again);
+    }
+    void newPassword(const QString &text) { newPassword(text, text); }
     void message(bool ok = true) { m_script.enqueue({ModalAnswer::Message, {}, ok}); }
+    // Presses the message box's button with this caption.
+    void choose(const QString &button)
+    {
+        m_script.enqueue({ModalAnswer::Message, {}, true, {}, button});
+    }
+    // The timer does not fire again while an answer runs: an answer that
+    // opens another dialog (a file dialog's question) queues that step.
     void dialog(std::function<void(QDialog *)> act)
     {
         m_script.enqueue({ModalAnswer::Dialog, {}, true, std::move(act)});
@@ -137,7 +154,12 @@ private:
                 const QMessageBox::ButtonRole role = box->buttonRole(candidate);
                 const bool positive =
                     role == QMessageBox::AcceptRole || role == QMessageBox::YesRole;
-                if (positive == next.ok || box->buttons().size() == 1) {
+                if (!next.button.isEmpty()) {
+                    if (candidate->text().remove(u'&') == next.button) {
+                        button = candidate;
+                        break;
+                    }
+                } else if (positive == next.ok || box->buttons().size() == 1) {
                     button = candidate;
                     break;
                 }

@@ -77,7 +77,8 @@ public:
     // The exit code, or -1 when it has not ended within the time.
     int waitForExit(int timeoutMs = 10000)
     {
-        if (!m_process.waitForFinished(timeoutMs)) {
+        // It may have ended already, while the test waited on something else.
+        if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(timeoutMs)) {
             return -1;
         }
         return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -2;
@@ -102,6 +103,27 @@ class TestProgram : public QObject
 
 private:
     std::unique_ptr<XSession> m_x;
+
+    // The program's question boxes carry its title; keys answer them.
+    void answerQuestion(const QString &keys)
+    {
+        const QString box = m_x->waitForWindow("^veskel$");
+        QVERIFY(!box.isEmpty());
+        m_x->key(box, keys);
+        QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow("^veskel$", 10).isEmpty(), 5000);
+    }
+
+    void typeNewPassword(const QString &first, const QString &again)
+    {
+        const QString prompt = m_x->waitForWindow("^Set Password$");
+        QVERIFY(!prompt.isEmpty());
+        m_x->type(prompt, first);
+        m_x->key(prompt, "Return");
+        const QString second = m_x->waitForWindow("^Type the password again$");
+        QVERIFY(!second.isEmpty());
+        m_x->type(second, again);
+        m_x->key(second, "Return");
+    }
 
 private slots:
     void init()
@@ -134,7 +156,8 @@ private slots:
         QCOMPARE(readAll(path), before);
     }
 
-    // An edit, then Exit: the password is asked again and the file written.
+    // An edit, then Exit: Save, and the password is asked again and the
+    // file written.
     void editThenExitSaves()
     {
         QTemporaryDir dir;
@@ -150,6 +173,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow("^Set Password$", 10).isEmpty(), 5000);
         m_x->type(main, "new ");
         m_x->key(main, "alt+f x");
+        answerQuestion("Return"); // Save, the default
         prompt = m_x->waitForWindow("^Set Password$");
         QVERIFY(!prompt.isEmpty());
         m_x->key(prompt, "Return"); // the box still holds the password
@@ -173,10 +197,7 @@ private slots:
         QVERIFY(!dialog.isEmpty());
         m_x->type(dialog, path);
         m_x->key(dialog, "Return");
-        const QString prompt = m_x->waitForWindow("^Set Password$");
-        QVERIFY(!prompt.isEmpty());
-        m_x->type(prompt, "pw");
-        m_x->key(prompt, "Return");
+        typeNewPassword("pw", "pw");
         QVERIFY(!m_x->waitForWindow(titlePattern(path)).isEmpty());
         QTRY_COMPARE_WITH_TIMEOUT(readAll(path).size(), 205000, 5000);
         const QString other = dir.filePath("other.vsk");
@@ -225,10 +246,7 @@ private slots:
         QVERIFY(!dialog.isEmpty());
         m_x->type(dialog, path);
         m_x->key(dialog, "Return");
-        const QString prompt = m_x->waitForWindow("^Set Password$");
-        QVERIFY(!prompt.isEmpty());
-        m_x->type(prompt, "pw");
-        m_x->key(prompt, "Return");
+        typeNewPassword("pw", "pw");
         const QString question = m_x->waitForWindow("^veskel$");
         QVERIFY(!question.isEmpty());
         m_x->key(question, "alt+y");
@@ -239,8 +257,8 @@ private slots:
         QCOMPARE(program.waitForExit(), 0);
     }
 
-    // Open, Cancel at the password: the title shows the path, and Exit asks
-    // nothing since the editor holds the file as it was loaded.
+    // Open, Cancel at the password: the window is as it was, untitled, and
+    // Exit asks nothing.
     void cancelledOpen()
     {
         QTemporaryDir dir;
@@ -251,7 +269,7 @@ private slots:
         const QString prompt = m_x->waitForWindow("^Set Password$");
         QVERIFY(!prompt.isEmpty());
         m_x->key(prompt, "alt+c");
-        const QString main = m_x->waitForWindow(titlePattern(path));
+        const QString main = m_x->waitForWindow(titlePattern(QString()));
         QVERIFY(!main.isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow("^Set Password$", 10).isEmpty(), 5000);
         m_x->key(main, "alt+f x");
@@ -270,15 +288,16 @@ private slots:
         Program program(*m_x, dir, {first, second});
         QString prompt = m_x->waitForWindow("^Set Password$");
         QVERIFY(!prompt.isEmpty());
-        QVERIFY(!m_x->waitForWindow(titlePattern(first)).isEmpty());
         m_x->type(prompt, "pw");
         m_x->key(prompt, "Return");
-        // The second document takes the title, then asks for its password.
-        const QString main = m_x->waitForWindow(titlePattern(second));
-        QVERIFY(!main.isEmpty());
+        // The first document takes the title, then the second asks for its
+        // password and takes the title in turn.
+        QVERIFY(!m_x->waitForWindow(titlePattern(first)).isEmpty());
         prompt = m_x->waitForWindow("^Set Password$");
         QVERIFY(!prompt.isEmpty());
         m_x->key(prompt, "Return"); // the same password again
+        const QString main = m_x->waitForWindow(titlePattern(second));
+        QVERIFY(!main.isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow("^Set Password$", 10).isEmpty(), 5000);
         // Exit writes nothing: both were opened unchanged.
         const QByteArray before = readAll(second);
@@ -342,6 +361,7 @@ private slots:
         QVERIFY(QDir(dir.filePath("gone")).removeRecursively());
         m_x->type(main, "more ");
         m_x->key(main, "alt+f x");
+        answerQuestion("Return");
         prompt = m_x->waitForWindow("^Set Password$");
         QVERIFY(!prompt.isEmpty());
         m_x->type(prompt, "pw");
@@ -364,7 +384,7 @@ private slots:
         Program program(*m_x, dir, {path});
         const QString prompt = m_x->waitForWindow("^Set Password$");
         QVERIFY(!prompt.isEmpty());
-        const QString main = m_x->waitForWindow(titlePattern(path));
+        const QString main = m_x->waitForWindow(titlePattern(QString())); // opened, not yet shown
         QVERIFY(!main.isEmpty());
         const QRect over = m_x->frameOf(main);
         QVERIFY(over.isValid());
@@ -389,7 +409,7 @@ private slots:
         QVERIFY(writeDocument(path, "text"));
         Program program(*m_x, dir, {path});
         const QString prompt = m_x->waitForWindow("^Set Password$");
-        const QString main = m_x->waitForWindow(titlePattern(path));
+        const QString main = m_x->waitForWindow(titlePattern(QString()));
         for (const QString &id : {main, prompt}) {
             QVERIFY(!id.isEmpty());
             const QString icon = m_x->run("xprop", {"-id", id, "_NET_WM_ICON"});
@@ -398,6 +418,110 @@ private slots:
             }
         }
         m_x->key(prompt, "Escape");
+    }
+
+    // Unsaved text is never dropped by a close: Cancel keeps the window,
+    // Discard closes; New starts an untitled document, so closing never
+    // touches the file that was open.
+    void closeAndNewKeepNotes()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("journal.vsk");
+        QVERIFY(writeDocument(path, "journal"));
+        const QByteArray before = readAll(path);
+        Program program(*m_x, dir, {path});
+        const QString prompt = m_x->waitForWindow("^Set Password$");
+        QVERIFY(!prompt.isEmpty());
+        m_x->type(prompt, "pw");
+        m_x->key(prompt, "Return");
+        const QString main = m_x->waitForWindow(titlePattern(path));
+        QVERIFY(!main.isEmpty());
+        m_x->key(main, "ctrl+n");
+        QVERIFY(!m_x->waitForWindow(titlePattern(QString())).isEmpty());
+        m_x->type(main, "a second note");
+        m_x->key(main, "alt+f x");
+        answerQuestion("Escape"); // Cancel
+        QCOMPARE(program.waitForExit(500), -1);
+        m_x->key(main, "alt+f x");
+        answerQuestion("alt+d"); // Discard
+        QCOMPARE(program.waitForExit(), 0);
+        QCOMPARE(readAll(path), before);
+    }
+
+    // A wrong password shows nothing and is asked again; giving up leaves
+    // the window untitled and Exit writes nothing.
+    void wrongPasswordShowsNothing()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("locked.vsk");
+        QVERIFY(writeDocument(path, "the real text"));
+        const QByteArray before = readAll(path);
+        Program program(*m_x, dir, {path});
+        QString prompt = m_x->waitForWindow("^Set Password$");
+        QVERIFY(!prompt.isEmpty());
+        m_x->type(prompt, "pq");
+        m_x->key(prompt, "Return");
+        answerQuestion("Return"); // "The password is wrong." OK
+        prompt = m_x->waitForWindow("^Set Password$");
+        QVERIFY(!prompt.isEmpty());
+        m_x->key(prompt, "alt+c");
+        const QString main = m_x->waitForWindow(titlePattern(QString()));
+        QVERIFY(!main.isEmpty());
+        m_x->key(main, "alt+f x");
+        QCOMPARE(program.waitForExit(), 0);
+        QCOMPARE(readAll(path), before);
+    }
+
+    // Ctrl+S writes the document under its password; a close whose password
+    // is cancelled keeps the window and the file; a new password mistyped
+    // the second time writes nothing.
+    void saveKeysAndPasswords()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("saved.vsk");
+        QVERIFY(writeDocument(path, "body"));
+        Program program(*m_x, dir, {path});
+        QString prompt = m_x->waitForWindow("^Set Password$");
+        QVERIFY(!prompt.isEmpty());
+        m_x->type(prompt, "pw");
+        m_x->key(prompt, "Return");
+        const QString main = m_x->waitForWindow(titlePattern(path));
+        QVERIFY(!main.isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow("^Set Password$", 10).isEmpty(), 5000);
+        m_x->type(main, "new ");
+        m_x->key(main, "ctrl+s");
+        prompt = m_x->waitForWindow("^Set Password$");
+        QVERIFY(!prompt.isEmpty());
+        m_x->key(prompt, "Return"); // its own password: asked once
+        QTRY_COMPARE_WITH_TIMEOUT(decrypted(path), QByteArray("new body"), 5000);
+        const QByteArray saved = readAll(path);
+
+        m_x->type(main, "more ");
+        m_x->key(main, "alt+f x");
+        answerQuestion("Return"); // Save
+        prompt = m_x->waitForWindow("^Set Password$");
+        QVERIFY(!prompt.isEmpty());
+        m_x->key(prompt, "alt+c");
+        QCOMPARE(program.waitForExit(500), -1);
+        QCOMPARE(readAll(path), saved);
+
+        const QString other = dir.filePath("other.vsk");
+        m_x->key(main, "alt+f a");
+        const QString dialog = m_x->waitForWindow("^Save As$");
+        QVERIFY(!dialog.isEmpty());
+        m_x->type(dialog, other);
+        m_x->key(dialog, "Return");
+        typeNewPassword("pw2", "pw3");
+        answerQuestion("Return"); // "The passwords do not match."
+        prompt = m_x->waitForWindow("^Set Password$");
+        QVERIFY(!prompt.isEmpty());
+        m_x->key(prompt, "alt+c");
+        QVERIFY(m_x->waitForWindow(titlePattern(path), 2000) == main);
+        QVERIFY(!QFile::exists(other));
+        m_x->key(main, "alt+f x");
+        answerQuestion("alt+d"); // Discard
+        QCOMPARE(program.waitForExit(), 0);
+        QCOMPARE(readAll(path), saved);
     }
 
     // A right click on a link, held as a hand holds it, opens the link (the
