@@ -5,23 +5,43 @@
 #include "cipher/documentfile.h"
 #include "cipher/passwordcheck.h"
 #include "cipher/storability.h"
+#include "cipher/strongdocument.h"
 #include "dialogs/modalresult.h"
 #include "editor/richeditor.h"
+#include "runtime/exceptions.h"
 #include "runtime/memory.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
+
+#include <algorithm>
 
 namespace veskel {
 
 namespace {
 
-// Only a digest of the text is kept, not a second copy of it.
-QByteArray digestOf(const QString &text)
+// Only a digest of the content is kept, not a second copy of it.
+QByteArray digestOf(const QByteArray &bytes)
 {
-    return QCryptographicHash::hash(
-        QByteArrayView(reinterpret_cast<const char *>(text.utf16()), text.size() * 2),
-        QCryptographicHash::Sha256);
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
 }
+
+// The busy cursor for as long as a key derivation runs.
+class BusyScope
+{
+public:
+    explicit BusyScope(DocumentHost &host)
+        : m_host(host)
+    {
+        m_host.SetBusy(true);
+    }
+    ~BusyScope() { m_host.SetBusy(false); }
+    BusyScope(const BusyScope &) = delete;
+    BusyScope &operator=(const BusyScope &) = delete;
+
+private:
+    DocumentHost &m_host;
+};
 
 } // namespace
 
@@ -29,18 +49,26 @@ DocumentWorkflow::DocumentWorkflow(DocumentHost &host)
     : m_host(host)
 {}
 
+// The rich text's digest: formatting counts as a change too.
+QByteArray DocumentWorkflow::contentDigest()
+{
+    QByteArray rtf = m_host.Editor().RichText();
+    const WipedOnExit wipeRtf(rtf);
+    return digestOf(rtf);
+}
+
 void DocumentWorkflow::markUnchanged()
 {
-    QString text = m_host.Editor().Text();
-    m_unchangedDigest = digestOf(text);
-    WipeString(text);
+    m_unchangedDigest = contentDigest();
 }
 
 bool DocumentWorkflow::IsModified()
 {
+    if (!m_host.DocumentPath().isEmpty()) {
+        return contentDigest() != m_unchangedDigest;
+    }
     QString text = m_host.Editor().Text();
-    const bool modified =
-        m_host.DocumentPath().isEmpty() ? !text.isEmpty() : digestOf(text) != m_unchangedDigest;
+    const bool modified = !text.isEmpty();
     WipeString(text);
     return modified;
 }
@@ -58,6 +86,8 @@ void DocumentWorkflow::becomeUntitled()
     m_host.SetFileName(QString());
     m_password.Forget();
     m_shownDespiteCheck = false;
+    m_format = DocumentFormat::None;
+    m_host.ShowFormat(m_format);
     m_unchangedDigest.clear();
     m_stampPath.clear();
     m_stamp = {};
@@ -90,13 +120,18 @@ bool DocumentWorkflow::obtainSavePassword(QString &password)
     }
 }
 
-SaveOutcome DocumentWorkflow::SaveDocument(const QString &path)
+SaveOutcome DocumentWorkflow::SaveDocument(const QString &path, DocumentFormat format)
 {
     QString password;
     const WipedOnExit wipePassword(password);
     if (!obtainSavePassword(password)) {
         return SaveOutcome::Cancelled;
     }
+    return format == DocumentFormat::Strong ? saveStrong(path, password) : saveOld(path, password);
+}
+
+SaveOutcome DocumentWorkflow::saveOld(const QString &path, const QString &password)
+{
     TCryptoAPI cipher(win::CALG_RC4);
     if (!cipher.SetPassword(password)) {
         m_host.ShowMessage(QStringLiteral("Key cannot be set!"));
@@ -104,9 +139,17 @@ SaveOutcome DocumentWorkflow::SaveDocument(const QString &path)
     }
     QString text = m_host.Editor().Text();
     const WipedOnExit wipeText(text);
-    const qsizetype lost = CountUnstorableCharacters(text);
-    if (lost > 0 && !m_host.ConfirmLossySave(lost)) {
-        return SaveOutcome::Refused;
+    OldFormatLoss loss = DescribeOldFormatLoss(text);
+    loss.formatting = m_host.Editor().HasFormatting();
+    if (loss.any()) {
+        switch (m_host.ConfirmLossySave(loss)) {
+        case LossyAnswer::SaveStrong:
+            return saveStrong(path, password);
+        case LossyAnswer::SaveOld:
+            break;
+        case LossyAnswer::Cancel:
+            return SaveOutcome::Refused;
+        }
     }
     const QString armour = cipher.Encrypt(text);
     if (armour.isEmpty()) {
@@ -118,14 +161,48 @@ SaveOutcome DocumentWorkflow::SaveDocument(const QString &path)
         return SaveOutcome::Refused;
     }
     SaveDocumentFile(path, armour);
-    // The document is the file's only now that the file holds it.
+    savedAs(path, password, DocumentFormat::Old);
+    return SaveOutcome::Saved;
+}
+
+SaveOutcome DocumentWorkflow::saveStrong(const QString &path, const QString &password)
+{
+    QByteArray rtf = m_host.Editor().RichText();
+    const WipedOnExit wipeRtf(rtf);
+    if (rtf.size() > StrongContentLimit) {
+        m_host.ShowMessage(QCoreApplication::translate("DocumentWorkflow",
+                                                       "The document is too large to save: its "
+                                                       "rich text takes %1 MB, at most %2 MB fit. "
+                                                       "The file was not changed.")
+                               .arg(double(rtf.size()) / (1024 * 1024), 0, 'f', 1)
+                               .arg(StrongContentLimit / (1024 * 1024)));
+        return SaveOutcome::Refused;
+    }
+    if (!mayOverwrite(path)) {
+        return SaveOutcome::Refused;
+    }
+    QByteArray file;
+    {
+        const BusyScope busy(m_host);
+        const SecretBytes secret = SecretBytes::FromPassword(password);
+        file = SealStrongDocument(rtf, secret);
+    }
+    SaveFileBytes(path, file);
+    savedAs(path, password, DocumentFormat::Strong);
+    return SaveOutcome::Saved;
+}
+
+// The document is the file's only now that the file holds it.
+void DocumentWorkflow::savedAs(const QString &path, const QString &password, DocumentFormat format)
+{
     m_host.SetFileName(path);
-    m_unchangedDigest = digestOf(text);
+    markUnchanged();
     m_password.Remember(password);
     m_shownDespiteCheck = false;
+    m_format = format;
+    m_host.ShowFormat(format);
     m_stampPath = path;
     m_stamp = StampFile(path);
-    return SaveOutcome::Saved;
 }
 
 SaveOutcome DocumentWorkflow::Save()
@@ -133,24 +210,81 @@ SaveOutcome DocumentWorkflow::Save()
     if (m_host.DocumentPath().isEmpty() || m_shownDespiteCheck) {
         return SaveAs();
     }
-    return SaveDocument(m_host.DocumentPath());
+    return SaveDocument(m_host.DocumentPath(), m_format);
 }
 
 SaveOutcome DocumentWorkflow::SaveAs()
 {
     QString path = m_host.DocumentPath();
-    if (!m_host.ChooseSavePath(path)) {
+    DocumentFormat format = m_format == DocumentFormat::None ? DocumentFormat::Old : m_format;
+    if (!m_host.ChooseSavePath(path, format)) {
         return SaveOutcome::Cancelled;
     }
-    return SaveDocument(path);
+    return SaveDocument(path, format);
+}
+
+void DocumentWorkflow::opened(const QString &path, const QString &password, DocumentFormat format,
+                              const FileStamp &stamp)
+{
+    m_host.SetFileName(path);
+    m_password.Remember(password);
+    m_format = format;
+    m_host.ShowFormat(format);
+    markUnchanged();
+    m_stampPath = path;
+    m_stamp = stamp;
+}
+
+void DocumentWorkflow::openStrong(const QString &path, const QByteArray &bytes,
+                                  const FileStamp &stamp)
+{
+    QString problem;
+    const std::optional<StrongFile> file = ParseStrongFile(bytes, problem);
+    if (!file) {
+        m_host.ShowMessage(problem);
+        return;
+    }
+    QString password;
+    const WipedOnExit wipePassword(password);
+    QByteArray content;
+    const WipedOnExit wipeContent(content);
+    for (;;) {
+        if (m_host.ShowPasswordDialog() != mrOk) {
+            return;
+        }
+        WipeString(password);
+        password = m_host.PasswordText();
+        bool authentic = false;
+        {
+            const BusyScope busy(m_host);
+            const SecretBytes key =
+                DeriveStrongKey(SecretBytes::FromPassword(password), file->header);
+            authentic = OpenStrongDocument(*file, key, content);
+        }
+        if (authentic) {
+            break;
+        }
+        m_host.ShowMessage(StrongAuthenticationFailedMessage());
+    }
+    m_host.Editor().Lines().LoadBytes(content);
+    m_shownDespiteCheck = false;
+    opened(path, password, DocumentFormat::Strong, stamp);
 }
 
 void DocumentWorkflow::OpenDocument(const QString &path)
 {
     // Every failure of the file system comes before the window changes.
-    QByteArray bytes = TRichEditStrings::ReadFile(path);
+    QByteArray bytes = TRichEditStrings::ReadFile(
+        path, std::max<qint64>(TRichEditStrings::MaxFileBytes, MaxStrongFileBytes()));
     const WipedOnExit wipeBytes(bytes);
     const FileStamp stamp = StampFile(path);
+    if (ClaimsStrongFormat(bytes)) {
+        openStrong(path, bytes, stamp);
+        return;
+    }
+    if (bytes.size() > TRichEditStrings::MaxFileBytes) {
+        throw EFOpenError(path, TRichEditStrings::TooLargeReason(TRichEditStrings::MaxFileBytes));
+    }
     if (!HasDocumentLayoutAnyLineEnds(bytes)) {
         // No password could make this a document: show it as it is, as a
         // new document that belongs to no file yet.
@@ -191,12 +325,8 @@ void DocumentWorkflow::OpenDocument(const QString &path)
         break;
     }
     m_host.Editor().setText(text);
-    m_host.SetFileName(path);
-    m_password.Remember(password);
     m_shownDespiteCheck = shownAnyway;
-    markUnchanged();
-    m_stampPath = path;
-    m_stamp = stamp;
+    opened(path, password, DocumentFormat::Old, stamp);
 }
 
 bool DocumentWorkflow::settleUnsaved(bool forSessionEnd)
@@ -209,9 +339,7 @@ bool DocumentWorkflow::settleUnsaved(bool forSessionEnd)
         return Save() == SaveOutcome::Saved;
     case UnsavedAnswer::Discard:
         if (forSessionEnd) {
-            QString text = m_host.Editor().Text();
-            m_discardedDigest = digestOf(text);
-            WipeString(text);
+            m_discardedDigest = contentDigest();
         }
         return true;
     case UnsavedAnswer::Cancel:
@@ -222,13 +350,8 @@ bool DocumentWorkflow::settleUnsaved(bool forSessionEnd)
 
 bool DocumentWorkflow::FormClose()
 {
-    if (!m_discardedDigest.isEmpty()) {
-        QString text = m_host.Editor().Text();
-        const bool discarded = digestOf(text) == m_discardedDigest;
-        WipeString(text);
-        if (discarded) {
-            return true;
-        }
+    if (!m_discardedDigest.isEmpty() && contentDigest() == m_discardedDigest) {
+        return true;
     }
     return MayDropDocument();
 }

@@ -11,6 +11,7 @@
 
 #include "app/filestamp.h"
 #include "app/passwordfingerprint.h"
+#include "cipher/storability.h"
 
 #include <QByteArray>
 #include <QString>
@@ -34,6 +35,24 @@ enum class WrongPasswordAnswer
     ShowAnyway
 };
 
+// The format a document was read from or is written in; None for an untitled
+// document.
+enum class DocumentFormat
+{
+    None,
+    Old,   // RC4 armour: plain 8-bit text, kept from casual reading only
+    Strong // Argon2id and XChaCha20-Poly1305: the rich text, authenticated
+};
+
+// The answer to the question before a save in the old format that would lose
+// part of the document.
+enum class LossyAnswer
+{
+    SaveStrong, // save in the strong format instead, keeping everything
+    SaveOld,    // save in the old format all the same
+    Cancel
+};
+
 // What the workflow needs of the window.
 class DocumentHost
 {
@@ -49,8 +68,8 @@ public:
     // The second entry of a new password: mrOk with what was typed, or mrCancel.
     virtual int ShowPasswordAgain(QString &typed) = 0;
     virtual void ShowMessage(const QString &text) = 0;
-    // Whether to save although `lost` characters would be lost or changed.
-    virtual bool ConfirmLossySave(qsizetype lost) = 0;
+    // Before a save in the old format that would lose what `loss` lists.
+    virtual LossyAnswer ConfirmLossySave(const OldFormatLoss &loss) = 0;
     // Whether to write over the file at path although another program
     // changed it since the window read or wrote it.
     virtual bool ConfirmOverwriteChanged(const QString &path) = 0;
@@ -58,8 +77,13 @@ public:
     // untitled document.
     virtual UnsavedAnswer AskSaveChanges(const QString &path) = 0;
     virtual WrongPasswordAnswer AskAfterWrongPassword() = 0;
-    // The save dialog, preset with path; true with the path chosen.
-    virtual bool ChooseSavePath(QString &path) = 0;
+    // The save dialog, preset with path and format; true with the path and
+    // the format chosen.
+    virtual bool ChooseSavePath(QString &path, DocumentFormat &format) = 0;
+    // Shows the document's format (None: nothing).
+    virtual void ShowFormat(DocumentFormat format) = 0;
+    // A busy cursor while the key derivation runs.
+    virtual void SetBusy(bool busy) = 0;
 };
 
 // How a save ended when it raised no error.
@@ -76,18 +100,24 @@ public:
     explicit DocumentWorkflow(DocumentHost &host);
 
     // Asks for the password (twice when it is not the document's own),
-    // writes the encrypted text to path and then makes path the document's.
-    // File errors escape as exceptions; the document's path is then the one
-    // from before.
-    SaveOutcome SaveDocument(const QString &path);
-    // The document to its own file; an untitled document, or one shown
-    // although its password failed the check, goes through SaveAs.
+    // writes the encrypted document to path in the format and then makes
+    // path the document's. A save in the old format that would lose part of
+    // the document asks first, and may turn into one in the strong format.
+    // File errors escape as exceptions; the document's path and format are
+    // then the ones from before.
+    SaveOutcome SaveDocument(const QString &path, DocumentFormat format);
+    // The document to its own file in its own format; an untitled document,
+    // or one shown although its password failed the check, goes through
+    // SaveAs.
     SaveOutcome Save();
-    // The save dialog, then SaveDocument.
+    // The save dialog, preset with the document's format (the old one for an
+    // untitled document), then SaveDocument in the format chosen.
     SaveOutcome SaveAs();
     // Reads the file. A document asks for its password until the right one
-    // is typed, the user gives up, or the user has the text shown anyway;
-    // any other file is shown as an untitled document, without a password.
+    // is typed, the user gives up, or (old format only) the user has the
+    // text shown anyway; a strong document that is not well-formed is
+    // refused before any password; any other file is shown as an untitled
+    // document, without a password.
     // The window changes only when the text is shown: a cancel, a failure or
     // an error (escaping as an exception) leaves text, path and undo as they
     // were.
@@ -113,11 +143,19 @@ public:
     // Whether the text was shown although its password failed the check;
     // such a text is written only through Save As.
     bool ShownDespitePasswordCheck() const { return m_shownDespiteCheck; }
+    DocumentFormat Format() const { return m_format; }
 
 private:
     // Asks for the password, twice when it is not the document's; true with
     // the password, false when a dialog was cancelled.
     bool obtainSavePassword(QString &password);
+    SaveOutcome saveOld(const QString &path, const QString &password);
+    SaveOutcome saveStrong(const QString &path, const QString &password);
+    void savedAs(const QString &path, const QString &password, DocumentFormat format);
+    void openStrong(const QString &path, const QByteArray &bytes, const FileStamp &stamp);
+    void opened(const QString &path, const QString &password, DocumentFormat format,
+                const FileStamp &stamp);
+    QByteArray contentDigest();
     bool settleUnsaved(bool forSessionEnd);
     void markUnchanged();
     bool mayOverwrite(const QString &path);
@@ -130,6 +168,7 @@ private:
     FileStamp m_stamp;
     PasswordFingerprint m_password;
     bool m_shownDespiteCheck = false;
+    DocumentFormat m_format = DocumentFormat::None;
 };
 
 } // namespace veskel

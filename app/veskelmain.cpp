@@ -1,6 +1,7 @@
 #include "veskelmain.h"
 
 #include "app/errorboundary.h"
+#include "app/lossquestion.h"
 #include "app/messageboxes.h"
 #include "cmdline/cmdlinehelper.h"
 #include "dialogs/frmpassword.h"
@@ -306,6 +307,11 @@ void TForm1::connectEditorEvents()
     };
 }
 
+QString TForm1::strongFilter()
+{
+    return tr("Veskel document, strong encryption (*.vsk)");
+}
+
 void TForm1::createFileDialogs()
 {
     // The program keeps no settings. The toolkit's file dialog would record
@@ -332,6 +338,8 @@ void TForm1::createFileDialogs()
     OpenDialog1 = make("OpenDialog1", QFileDialog::AcceptOpen);
     OpenDialog1->setWindowTitle(QStringLiteral("Load a file"));
     SaveDialog1 = make("SaveDialog1", QFileDialog::AcceptSave);
+    // A third type writes the strong format.
+    SaveDialog1->setNameFilters(SaveDialog1->nameFilters() << strongFilter());
 }
 
 void TForm1::setTabOrder()
@@ -495,11 +503,19 @@ void TForm1::ShowMessage(const QString &text)
     ShowPlainMessage(this, text);
 }
 
-bool TForm1::ConfirmLossySave(qsizetype lost)
+LossyAnswer TForm1::ConfirmLossySave(const OldFormatLoss &loss)
 {
-    return AskYesNo(this, QStringLiteral("This document cannot be stored whole: %1 characters "
-                                         "would be lost or changed. Save anyway?")
-                              .arg(lost));
+    switch (AskChoice(this, OldFormatLossQuestion(loss),
+                      {tr("Save in the &strong format"), tr("Save in the &old format"),
+                       QStringLiteral("&Cancel")},
+                      0, 2)) {
+    case 0:
+        return LossyAnswer::SaveStrong;
+    case 1:
+        return LossyAnswer::SaveOld;
+    default:
+        return LossyAnswer::Cancel;
+    }
 }
 
 int TForm1::ShowPasswordAgain(QString &typed)
@@ -543,9 +559,44 @@ WrongPasswordAnswer TForm1::AskAfterWrongPassword()
     return answer == 1 ? WrongPasswordAnswer::ShowAnyway : WrongPasswordAnswer::TryAgain;
 }
 
-bool TForm1::ChooseSavePath(QString &path)
+bool TForm1::ChooseSavePath(QString &path, DocumentFormat &format)
 {
-    return runFileDialog(SaveDialog1, path);
+    const QStringList filters = SaveDialog1->nameFilters();
+    SaveDialog1->selectNameFilter(format == DocumentFormat::Strong ? strongFilter()
+                                                                   : filters.constFirst());
+    if (!runFileDialog(SaveDialog1, path)) {
+        return false;
+    }
+    format = SaveDialog1->selectedNameFilter() == strongFilter() ? DocumentFormat::Strong
+                                                                 : DocumentFormat::Old;
+    return true;
+}
+
+void TForm1::ShowFormat(DocumentFormat format)
+{
+    switch (format) {
+    case DocumentFormat::None:
+        StatusPanel1->clear();
+        break;
+    case DocumentFormat::Old:
+        StatusPanel1->setText(tr("Old format"));
+        break;
+    case DocumentFormat::Strong:
+        StatusPanel1->setText(tr("Strong encryption"));
+        break;
+    }
+    // A screen reader reads the name, which must carry what the panel shows.
+    StatusPanel1->setAccessibleName(
+        StatusPanel1->text().isEmpty() ? tr("Status") : tr("Status: %1").arg(StatusPanel1->text()));
+}
+
+void TForm1::SetBusy(bool busy)
+{
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
 }
 
 bool TForm1::ConfirmOverwriteChanged(const QString &path)

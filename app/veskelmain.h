@@ -100,7 +100,13 @@ public:
     std::function<bool(QFileDialog *dialog, QString &path)> RunFileDialog;
 
     void SetFileName(const QString &path) override;
-    SaveOutcome SaveDocument(const QString &path) { return m_workflow.SaveDocument(path); }
+    // Saves in the document's format; the old one for an untitled document.
+    SaveOutcome SaveDocument(const QString &path)
+    {
+        return m_workflow.SaveDocument(path, m_workflow.Format() == DocumentFormat::Strong
+                                                 ? DocumentFormat::Strong
+                                                 : DocumentFormat::Old);
+    }
     void OpenDocument(const QString &path) { m_workflow.OpenDocument(path); }
 
     // Event handlers.
@@ -153,12 +159,14 @@ private:
     int ShowPasswordDialog() override;
     QString PasswordText() const override;
     void ShowMessage(const QString &text) override;
-    bool ConfirmLossySave(qsizetype lost) override;
+    LossyAnswer ConfirmLossySave(const OldFormatLoss &loss) override;
     bool ConfirmOverwriteChanged(const QString &path) override;
     int ShowPasswordAgain(QString &typed) override;
     UnsavedAnswer AskSaveChanges(const QString &path) override;
     WrongPasswordAnswer AskAfterWrongPassword() override;
-    bool ChooseSavePath(QString &path) override;
+    bool ChooseSavePath(QString &path, DocumentFormat &format) override;
+    void ShowFormat(DocumentFormat format) override;
+    void SetBusy(bool busy) override;
 
     void createChildren();
     // Names and descriptions a screen reader reads for each control.
@@ -167,6 +175,7 @@ private:
     void createFileDialogs();
     void setTabOrder();
     bool runFileDialog(QFileDialog *dialog, QString &path);
+    static QString strongFilter();
     // Connects a menu item to a handler inside the error boundary.
     void connectGuarded(QAction *action, void (TForm1::*handler)());
     void connectGuarded(QPushButton *button, void (TForm1::*handler)());

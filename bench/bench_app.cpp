@@ -65,11 +65,13 @@ public:
         return 1;
     }
     void ShowMessage(const QString &) override {}
-    bool ConfirmLossySave(qsizetype) override { return false; }
+    LossyAnswer ConfirmLossySave(const OldFormatLoss &) override { return LossyAnswer::Cancel; }
     bool ConfirmOverwriteChanged(const QString &) override { return false; }
     UnsavedAnswer AskSaveChanges(const QString &) override { return UnsavedAnswer::Discard; }
     WrongPasswordAnswer AskAfterWrongPassword() override { return WrongPasswordAnswer::TryAgain; }
-    bool ChooseSavePath(QString &) override { return false; }
+    bool ChooseSavePath(QString &, DocumentFormat &) override { return false; }
+    void ShowFormat(DocumentFormat) override {}
+    void SetBusy(bool) override {}
 };
 
 void decryptAndShow(benchmark::State &state)

@@ -7,6 +7,8 @@
 
 #include <QSaveFile>
 
+#include <functional>
+
 namespace veskel {
 
 QStringList SplitArmourLines(const QString &armour)
@@ -53,10 +55,12 @@ void WriteDocumentLines(QIODevice &device, const QStringList &lines)
     }
 }
 
-void SaveDocumentFile(const QString &path, const QString &armour)
+namespace {
+
+// Opens path for an atomic write, refusing what is not a regular file: a
+// rename over a pipe or a device would put a regular file in its place.
+void writeAtomically(const QString &path, const std::function<void(QIODevice &)> &write)
 {
-    const QStringList lines = SplitArmourLines(armour);
-    // A rename over a pipe or a device would put a regular file in its place.
     const QString notRegular = NotRegularFileReason(path);
     if (!notRegular.isEmpty()) {
         throw EFCreateError(path, notRegular);
@@ -65,10 +69,27 @@ void SaveDocumentFile(const QString &path, const QString &armour)
     if (!file.open(QIODevice::WriteOnly)) {
         throw EFCreateError(path, file.errorString());
     }
-    WriteDocumentLines(file, lines); // an exception discards the temporary file
+    write(file); // an exception discards the temporary file
     if (!file.commit()) {
         throw EWriteError();
     }
+}
+
+} // namespace
+
+void SaveDocumentFile(const QString &path, const QString &armour)
+{
+    const QStringList lines = SplitArmourLines(armour);
+    writeAtomically(path, [&lines](QIODevice &device) { WriteDocumentLines(device, lines); });
+}
+
+void SaveFileBytes(const QString &path, QByteArrayView bytes)
+{
+    writeAtomically(path, [bytes](QIODevice &device) {
+        if (device.write(bytes.data(), bytes.size()) != bytes.size()) {
+            throw EWriteError();
+        }
+    });
 }
 
 DocumentLayoutReport CheckDocumentLayout(const QByteArray &bytes)

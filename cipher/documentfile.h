@@ -28,6 +28,10 @@ void WriteDocumentLines(QIODevice &device, const QStringList &lines);
 // followed), and EWriteError ("Stream write error") when writing fails.
 void SaveDocumentFile(const QString &path, const QString &armour);
 
+// Writes bytes to the file at path, atomically, with the same refusals and
+// errors as SaveDocumentFile.
+void SaveFileBytes(const QString &path, QByteArrayView bytes);
+
 // Where a file's bytes first depart from the document layout.
 struct DocumentLayoutReport
 {

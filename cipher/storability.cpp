@@ -2,6 +2,8 @@
 
 #include "cipher/blockcodec.h"
 
+#include <QList>
+
 #include <algorithm>
 
 namespace veskel {
@@ -21,6 +23,32 @@ qsizetype CountUnstorableCharacters(QStringView text)
         }
     }
     return changed + (text.size() - kept);
+}
+
+OldFormatLoss DescribeOldFormatLoss(QStringView text)
+{
+    OldFormatLoss loss;
+    // Every object character is above U+00FF, so the count above has it once.
+    loss.objects = text.count(QChar::ObjectReplacementCharacter);
+    loss.characters = CountUnstorableCharacters(text) - loss.objects;
+    QList<char32_t> seen;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            ++i;
+        }
+        if (c <= 0xFF || c == QChar::ObjectReplacementCharacter || seen.contains(c)) {
+            continue;
+        }
+        if (seen.size() == MaxLossExamples) {
+            loss.moreExamples = true;
+            break;
+        }
+        seen.append(c);
+    }
+    loss.examples = QString::fromUcs4(seen.constData(), seen.size());
+    return loss;
 }
 
 } // namespace veskel

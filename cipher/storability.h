@@ -1,6 +1,7 @@
 // Whether a text survives a save and open unchanged.
 #pragma once
 
+#include <QString>
 #include <QStringView>
 
 namespace veskel {
@@ -15,5 +16,26 @@ inline bool CanStoreWhole(QStringView text)
 {
     return CountUnstorableCharacters(text) == 0;
 }
+
+} // namespace veskel
+
+namespace veskel {
+
+// What a save in the old format would lose of a text, for the question
+// before such a save.
+struct OldFormatLoss
+{
+    qsizetype characters = 0; // lost or changed, objects not counted
+    qsizetype objects = 0;    // pictures and objects (U+FFFC)
+    QString examples;         // up to MaxLossExamples distinct characters above U+00FF
+    bool moreExamples = false;
+    bool formatting = false; // filled in by the caller, which knows the formats
+
+    bool any() const { return characters > 0 || objects > 0 || formatting; }
+};
+
+inline constexpr int MaxLossExamples = 5;
+
+OldFormatLoss DescribeOldFormatLoss(QStringView text);
 
 } // namespace veskel

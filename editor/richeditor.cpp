@@ -193,13 +193,8 @@ void TRichEditor::RecreateWnd()
         return;
     }
     // The content survives as RTF.
-    QByteArray rtf;
+    QByteArray rtf = RichText();
     const WipedOnExit wipeRtf(rtf);
-    EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&rtf), 0, &collectStream};
-    m_window->streamOut(SF_RTF, stream);
-    if (stream.dwError != 0) {
-        throw EOutOfResources(QStringLiteral("Failed to Save Stream"));
-    }
     const bool focused = m_window->hasFocus();
     DestroyWnd();
     CreateWnd();
@@ -235,6 +230,18 @@ void TRichEditor::ApplyReadOnly()
 
 // ---------------------------------------------------------------------------
 // Text
+
+QByteArray TRichEditor::RichText()
+{
+    QByteArray rtf;
+    EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&rtf), 0, &collectStream};
+    InnerWindow()->streamOut(SF_RTF, stream);
+    if (stream.dwError != 0) {
+        WipeBytes(rtf);
+        throw EOutOfResources(QStringLiteral("Failed to Save Stream"));
+    }
+    return rtf;
+}
 
 QString TRichEditor::Text()
 {

@@ -52,6 +52,12 @@ public:
 
     // The whole content as plain text, paragraph breaks as CR LF.
     QString Text();
+    // The whole content as RTF, with its formatting, pictures and objects;
+    // the caller wipes it. Throws EOutOfResources when the window cannot
+    // write it.
+    QByteArray RichText();
+    // Whether the content carries formatting that plain text loses.
+    bool HasFormatting() { return InnerWindow()->hasFormatting(); }
     // Replaces the content with the text up to its first U+0000; a text that
     // begins with "{\rtf" is read as RTF.
     void setText(const QString &value);

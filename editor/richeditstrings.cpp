@@ -75,17 +75,16 @@ QString systemReason(int error)
     return SystemErrorMessage(error) + u'.';
 }
 
-QString tooLargeReason()
+QString tooLargeReason(qint64 maxBytes)
 {
-    return QStringLiteral("The file is larger than %1 MB, the most the editor opens.")
-        .arg(TRichEditStrings::MaxFileBytes / (1024 * 1024));
+    return TRichEditStrings::TooLargeReason(maxBytes);
 }
 
 // The whole content of the regular file at path (symbolic links followed).
 // Anything else is refused before a byte is read: a named pipe, a device, a
 // socket, a folder, or a file over MaxFileBytes. Throws EFOpenError, or
 // EReadError when reading fails.
-QByteArray readRegularFile(const QString &path)
+QByteArray readRegularFile(const QString &path, qint64 maxBytes)
 {
     const QByteArray name = QFile::encodeName(path);
     int fd = -1;
@@ -109,8 +108,8 @@ QByteArray readRegularFile(const QString &path)
         refusal = systemReason(errno);
     } else {
         refusal = NotRegularFileReason(info.st_mode);
-        if (refusal.isEmpty() && info.st_size > TRichEditStrings::MaxFileBytes) {
-            refusal = tooLargeReason();
+        if (refusal.isEmpty() && info.st_size > maxBytes) {
+            refusal = tooLargeReason(maxBytes);
         }
     }
     QFile file;
@@ -128,12 +127,11 @@ QByteArray readRegularFile(const QString &path)
     qint64 size = 0;
     for (;;) {
         if (size == bytes.size()) {
-            if (size > TRichEditStrings::MaxFileBytes) {
+            if (size > maxBytes) {
                 WipeBytes(bytes);
-                throw EFOpenError(path, tooLargeReason());
+                throw EFOpenError(path, tooLargeReason(maxBytes));
             }
-            QByteArray larger(std::min<qint64>(2 * size, TRichEditStrings::MaxFileBytes + 1),
-                              Qt::Uninitialized);
+            QByteArray larger(std::min<qint64>(2 * size, maxBytes + 1), Qt::Uninitialized);
             std::memcpy(larger.data(), bytes.constData(), static_cast<std::size_t>(size));
             WipeBytes(bytes);
             bytes.swap(larger);
@@ -170,14 +168,20 @@ TRichEditStrings::TRichEditStrings(TRichEditor *editor)
 void TRichEditStrings::LoadFile(const QString &path)
 {
     // Every failure of the file system comes before the window is touched.
-    QByteArray bytes = readRegularFile(path);
+    QByteArray bytes = readRegularFile(path, MaxFileBytes);
     const WipedOnExit wipeBytes(bytes);
     LoadBytes(bytes);
 }
 
-QByteArray TRichEditStrings::ReadFile(const QString &path)
+QByteArray TRichEditStrings::ReadFile(const QString &path, qint64 maxBytes)
 {
-    return readRegularFile(path);
+    return readRegularFile(path, maxBytes);
+}
+
+QString TRichEditStrings::TooLargeReason(qint64 maxBytes)
+{
+    return QStringLiteral("The file is larger than %1 MB, the most the editor opens.")
+        .arg(maxBytes / (1024 * 1024));
 }
 
 void TRichEditStrings::LoadBytes(const QByteArray &bytes)

@@ -66,8 +66,11 @@ public:
     // takes neither attempt; the content is then unchanged.
     void LoadFile(const QString &path);
     // The file's bytes as LoadFile reads them, with the same refusals and
-    // errors; the window is not touched. The caller wipes them.
-    static QByteArray ReadFile(const QString &path);
+    // errors, but up to maxBytes; the window is not touched. The caller
+    // wipes them.
+    static QByteArray ReadFile(const QString &path, qint64 maxBytes = MaxFileBytes);
+    // Why a file over maxBytes is refused, for EFOpenError.
+    static QString TooLargeReason(qint64 maxBytes);
     // Replaces the content with bytes as LoadFile would show a file of them.
     void LoadBytes(const QByteArray &bytes);
     // Replaces the content with the stream's bytes from its current position.

@@ -5,7 +5,7 @@
 VESKEL_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    libssl-dev libbenchmark-dev fonts-dejavu-core
+    libssl-dev libsodium-dev libbenchmark-dev fonts-dejavu-core
     xvfb xauth xdotool openbox x11-utils
 )
 

@@ -53,6 +53,9 @@ public:
     // Content.
     LRESULT streamIn(UINT format, EDITSTREAM &stream);
     LRESULT streamOut(UINT format, EDITSTREAM &stream);
+    // Whether a stream-out as SF_RTF would carry formatting that plain text
+    // cannot: character formats, alignment or indents.
+    bool hasFormatting();
     LRESULT getTextEx(const GETTEXTEX &request, LPWSTR buffer);
     LRESULT getTextLengthEx(const GETTEXTLENGTHEX &request);
     // WM_SETTEXT: the whole content as plain text; CR LF, CR and LF each end a

@@ -242,6 +242,12 @@ LRESULT RichEditWindow::streamOut(UINT format, EDITSTREAM &stream)
     return static_cast<LRESULT>(offset);
 }
 
+bool RichEditWindow::hasFormatting()
+{
+    flush();
+    return HasWrittenFormatting(*document());
+}
+
 LRESULT RichEditWindow::getTextLengthEx(const GETTEXTLENGTHEX &request)
 {
     flush();

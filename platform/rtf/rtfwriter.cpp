@@ -152,6 +152,7 @@ public:
     {}
 
     QByteArray write(int start, int end);
+    bool formatted();
 
 private:
     void word(const char *name)
@@ -572,9 +573,36 @@ QByteArray Writer::header() const
 
 } // namespace
 
+bool Writer::formatted()
+{
+    m_fonts = QStringList{m_document.defaultFont().family()};
+    for (QTextBlock block = m_document.begin(); block.isValid(); block = block.next()) {
+        m_out.clear();
+        paragraphStart(block);
+        if (m_out != "\\pard")
+            return true;
+        if (block.length() == 1 && propsOf(block.charFormat()) != RunProps())
+            return true;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            // Pictures and objects are counted apart from formatting.
+            if (ObjectRecordOf(format) || format.isImageFormat())
+                continue;
+            if (propsOf(format) != RunProps())
+                return true;
+        }
+    }
+    return false;
+}
+
 QByteArray WriteRtf(const QTextDocument &document, int start, int end)
 {
     return Writer(document).write(start, end);
+}
+
+bool HasWrittenFormatting(const QTextDocument &document)
+{
+    return Writer(document).formatted();
 }
 
 } // namespace win

@@ -31,4 +31,9 @@ namespace win {
 // of these kinds and the same objects.
 QByteArray WriteRtf(const QTextDocument &document, int start = 0, int end = -1);
 
+// Whether WriteRtf would write any formatting of the kinds above for the
+// whole document: a run's or an empty paragraph's character format, or a
+// paragraph's alignment or indents. Pictures and objects do not count.
+bool HasWrittenFormatting(const QTextDocument &document);
+
 } // namespace win

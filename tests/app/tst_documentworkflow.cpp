@@ -8,7 +8,10 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QTemporaryDir>
+#include <QTextCursor>
+#include <QTextDocument>
 
 #include <sys/stat.h>
 
@@ -641,38 +644,73 @@ private slots:
         QCOMPARE(readAll(path), before);
     }
 
-    // A text that cannot be stored whole is saved only if the user agrees.
+    // A save in the old format that would lose part of the document names
+    // what, and saves in the strong format, in the old one or not at all.
     void lossySave_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("lost");
-        QTest::addColumn<bool>("agree");
+        QTest::addColumn<bool>("bold");
+        QTest::addColumn<QString>("lost");
+        QTest::addColumn<QString>("answer");
         QTest::addColumn<QString>("reopened");
-        QTest::newRow("U+0100 agreed") << QString::fromUtf16(u"ab\u0100cd") << 3 << true << "ab";
-        QTest::newRow("euro refused") << QString::fromUtf16(u"5 \u20AC") << 1 << false << "old";
-        QTest::newRow("100,000 agreed")
-            << QString(100000, u'z') << 1 << true << QString(99999, u'z');
+        const QString euro = QString::fromUtf16(u"5 \u20AC");
+        QTest::newRow("U+0100, old format")
+            << QString::fromUtf16(u"ab\u0100cd") << false
+            << QString::fromUtf16(u"3 characters (\u0100)") << "Save in the old format"
+            << "ab";
+        QTest::newRow("euro, cancelled")
+            << euro << false << QString::fromUtf16(u"1 character (\u20AC)") << "Cancel"
+            << "old";
+        QTest::newRow("euro, strong format")
+            << euro << false << QString::fromUtf16(u"1 character (\u20AC)")
+            << "Save in the strong format" << euro;
+        QTest::newRow("100,000, old format") << QString(100000, u'z') << false << "1 character"
+                                             << "Save in the old format" << QString(99999, u'z');
+        QTest::newRow("bold and six kinds")
+            << QString::fromUtf16(u"x\u0101\u0102\u0103\u0104\u0105\u0105\u0106") << true
+            << QString::fromUtf16(
+                   u"the formatting and 7 characters (\u0101, \u0102, \u0103, \u0104, "
+                   u"\u0105, \u2026)")
+            << "Cancel"
+            << "old";
+        QTest::newRow("bold only, strong format") << "plain words" << true << "the formatting"
+                                                  << "Save in the strong format"
+                                                  << "plain words";
     }
     void lossySave()
     {
         QFETCH(QString, text);
-        QFETCH(int, lost);
-        QFETCH(bool, agree);
+        QFETCH(bool, bold);
+        QFETCH(QString, lost);
+        QFETCH(QString, answer);
         QFETCH(QString, reopened);
         const QString path = file("lossy.vsk");
         saveText(path, "old", "pw");
         Window w;
         w.show();
         w.form1.memo1->setText(text);
+        if (bold) {
+            QTextCursor cursor(win::TextViewOf(w.form1.memo1->InnerWindow())->document());
+            cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+            QTextCharFormat format;
+            format.setFontWeight(QFont::Bold);
+            cursor.mergeCharFormat(format);
+        }
         w.saveAsPath = path;
         w.newPassword("pw");
-        w.message(agree);
+        w.choose(answer);
         w.form1.SaveAs1->trigger();
         QCOMPARE(w.messages,
-                 QStringList{QString("This document cannot be stored whole: %1 characters "
-                                     "would be lost or changed. Save anyway?")
-                                 .arg(lost)});
+                 QStringList{
+                     "The old format keeps plain 8-bit text only: saving in it would lose " + lost +
+                     ". The strong format keeps all of it. Save in the strong format "
+                     "instead?"});
         QCOMPARE(w.icons[0], QMessageBox::Warning);
+        const bool strong = answer == "Save in the strong format";
+        QCOMPARE(readAll(path).startsWith("VESKEL-STRONG-DOCUMENT 1\n"), strong);
+        QCOMPARE(w.form1.StatusPanel1->text(), answer == "Cancel" ? ""
+                                               : strong           ? "Strong encryption"
+                                                                  : "Old format");
         QCOMPARE(openedText(path, "pw"), reopened);
     }
 
@@ -690,7 +728,7 @@ private slots:
         w.form1.memo1->setText(edited);
         w.choose("Save");
         w.password("pw");
-        w.message(false);
+        w.choose("Cancel");
         QVERIFY(!w.form1.close());
         QVERIFY(w.form1.isVisible());
         QCOMPARE(w.form1.memo1->Text(), edited);

@@ -123,11 +123,13 @@ private slots:
 
         w.saveAsPath = path;
         w.newPassword("pw");
-        w.message(agree);
+        w.choose(agree ? "Save in the old format" : "Cancel");
         w.form1.SaveAs1->trigger();
         QVERIFY(w.scriptDone());
-        QCOMPARE(w.messages, QStringList{"This document cannot be stored whole: 1 characters "
-                                         "would be lost or changed. Save anyway?"});
+        QCOMPARE(w.messages,
+                 QStringList{"The old format keeps plain 8-bit text only: saving in it would lose "
+                             "1 picture or object. The strong format keeps all of it. Save in the "
+                             "strong format instead?"});
         QCOMPARE(QFile::exists(path), agree);
         if (agree) {
             QCOMPARE(readAll(path).size(), DocumentFileSize);

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -46,14 +47,20 @@ public:
     QList<QMessageBox::Icon> icons;
     int passwordPrompts = 0; // both entries of a new password count
     int fileDialogs = 0;
-    QString saveAsPath; // the file dialogs' answer; empty: cancelled
+    QString saveAsPath;       // the file dialogs' answer; empty: cancelled
+    QString saveAsFilter;     // the file type picked, when set
+    QStringList shownFilters; // the type each file dialog showed selected
 
     Window()
     {
         form1.setPasswordDialog(&form2);
         qApp->installEventFilter(new MenuShortcutFilter(&form1));
-        form1.RunFileDialog = [this](QFileDialog *, QString &path) {
+        form1.RunFileDialog = [this](QFileDialog *dialog, QString &path) {
             ++fileDialogs;
+            shownFilters << dialog->selectedNameFilter();
+            if (!saveAsFilter.isEmpty()) {
+                dialog->selectNameFilter(saveAsFilter);
+            }
             if (saveAsPath.isEmpty()) {
                 return false;
             }
