@@ -3,6 +3,7 @@
 // then every writable mapping of the process is searched for the old text.
 #include "cipher/cryptoapi.h"
 #include "cipher/documentfile.h"
+#include "cipher/strongdocument.h"
 #include "platform/testing/textview.h"
 #include "runtime/memory.h"
 #include "windowharness.h"
@@ -62,15 +63,16 @@ struct Hit
 };
 
 // A text of random lowercase letters, ASCII and Latin-1 mixed, so that its
-// UTF-16, Latin-1 and UTF-8 forms differ; new at every call.
-QString newMarker()
+// UTF-16, Latin-1 and UTF-8 forms differ; new at every call. An ASCII marker
+// is also found where it is held as RTF.
+QString newMarker(bool ascii = false)
 {
     QString marker(kMarkerLength, Qt::Uninitialized);
     for (qsizetype i = 0; i < marker.size(); ++i) {
         char16_t c = 0;
         do {
             c = static_cast<char16_t>(QRandomGenerator::global()->bounded(0x61, 0xFF));
-        } while ((c > u'z' && c < 0xE0) || c == 0xF7);
+        } while ((c > u'z' && (ascii || c < 0xE0)) || c == 0xF7);
         marker[i] = QChar(c);
     }
     return marker;
@@ -257,6 +259,15 @@ void typeInto(Window &w, const QString &text)
     }
 }
 
+bool writeStrongDocument(const QString &path, const QString &text, const QString &password)
+{
+    QByteArray content = text.toUtf8();
+    const QByteArray file = SealStrongDocument(content, SecretBytes::FromPassword(password));
+    WipeBytes(content);
+    QFile out(path);
+    return out.open(QIODevice::WriteOnly) && out.write(file) == file.size();
+}
+
 bool writeDocument(const QString &path, const QString &text, const QString &password)
 {
     TCryptoAPI cipher(win::CALG_RC4);
@@ -300,16 +311,29 @@ private slots:
         QTest::newRow("pasted, then New") << "pasted";
         QTest::newRow("saved, then New") << "saved";
         QTest::newRow("opened, then Open of another") << "opened";
+        QTest::newRow("saved strong, then New") << "saved strong";
+        QTest::newRow("opened strong, then Open of another") << "opened strong";
     }
     void oldTextIsGone()
     {
         QFETCH(QString, how);
-        QString marker = newMarker();
-        const std::vector<Needle> needles = needlesOf(marker);
+        const bool strong = how.endsWith(" strong");
+        how.remove(" strong");
+        QString marker = newMarker(strong);
+        std::vector<Needle> needles = needlesOf(marker);
+        // A strong document's password is searched for too once the
+        // password box holds another one.
+        QString password = strong ? newMarker(true).left(40) : QStringLiteral("pw");
+        if (strong && how == "opened") {
+            for (Needle &needle : needlesOf(password)) {
+                needles.push_back(std::move(needle));
+            }
+        }
         const QString path = m_dir.filePath("doc.vsk");
         const QString other = m_dir.filePath("other.vsk");
         if (how == "opened") {
-            QVERIFY(writeDocument(path, marker, "pw"));
+            QVERIFY(strong ? writeStrongDocument(path, marker, password)
+                           : writeDocument(path, marker, password));
             QVERIFY(writeDocument(other, "another document", "pw"));
         }
 
@@ -326,7 +350,7 @@ private slots:
             QGuiApplication::clipboard()->clear();
         } else {
             w.saveAsPath = path;
-            w.password("pw");
+            w.password(password);
             w.form1.Open1->trigger();
         }
         QVERIFY(editorShows(*w.form1.memo1, marker));
@@ -336,11 +360,15 @@ private slots:
 
         if (how == "saved") {
             w.saveAsPath = path;
-            w.newPassword("pw");
+            if (strong) {
+                w.saveAsFilter = QStringLiteral("Veskel document, strong encryption (*.vsk)");
+            }
+            w.newPassword(password);
             w.form1.SaveAs1->trigger();
             QVERIFY(w.scriptDone());
-            QCOMPARE(QFileInfo(path).size(), DocumentFileSize);
+            QCOMPARE(QFileInfo(path).size() == DocumentFileSize, !strong);
         }
+        WipeString(password);
         if (how == "opened") {
             w.saveAsPath = other;
             w.password("pw");
