@@ -1,0 +1,191 @@
+// Strong documents: the key derivation is meant to be the only slow step.
+// Opening and saving, in the cipher alone (the largest content) and in the
+// window's workflow (a long note, from the file to the text laid out), are
+// compared with one derivation at the default costs.
+#include "app/documentworkflow.h"
+#include "benchlayout.h"
+#include "benchratio.h"
+#include "cipher/strongdocument.h"
+#include "editor/richeditor.h"
+#include "platform/testing/textview.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+using namespace veskel;
+using veskel::bench::layOut;
+
+namespace {
+
+QTemporaryDir *g_dir = nullptr;
+const QString kPassword = QStringLiteral("correct horse battery staple");
+
+// The largest content a strong document holds: RTF-like ASCII text.
+QByteArray largestContent()
+{
+    QByteArray content = "{\\rtf1\\ansi ";
+    const QByteArray line =
+        "Monday: a private note with \\b some\\b0  words in it, and more.\\par\n";
+    while (content.size() + line.size() + 1 <= StrongContentLimit) {
+        content += line;
+    }
+    return content + '}';
+}
+
+const QByteArray &largestFile()
+{
+    static const QByteArray file =
+        SealStrongDocument(largestContent(), SecretBytes::FromPassword(kPassword));
+    return file;
+}
+
+void BM_DeriveKey(benchmark::State &state)
+{
+    const SecretBytes password = SecretBytes::FromPassword(kPassword);
+    const StrongHeader header = FreshStrongHeader();
+    for (auto _ : state) {
+        const SecretBytes key = DeriveStrongKey(password, header);
+        benchmark::DoNotOptimize(key.data());
+    }
+}
+
+void BM_OpenLargest(benchmark::State &state)
+{
+    const QByteArray &bytes = largestFile();
+    for (auto _ : state) {
+        QString problem;
+        const auto file = ParseStrongFile(bytes, problem);
+        QByteArray content;
+        const SecretBytes key = DeriveStrongKey(SecretBytes::FromPassword(kPassword), file->header);
+        if (!OpenStrongDocument(*file, key, content)) {
+            state.SkipWithError("not opened");
+        }
+    }
+}
+
+void BM_SealLargest(benchmark::State &state)
+{
+    const QByteArray content = largestContent();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            SealStrongDocument(content, SecretBytes::FromPassword(kPassword)).size());
+    }
+}
+
+// A long note of 99,999 characters, as the window shows it.
+QString noteText()
+{
+    QString text;
+    const QString line =
+        QStringLiteral("Monday: a private note with some words in it, and more.\r\n");
+    while (text.size() + line.size() <= 99999) {
+        text += line;
+    }
+    return text;
+}
+
+class BenchHost : public DocumentHost
+{
+public:
+    TRichEditor editor;
+    QString path;
+    TRichEditor &Editor() override { return editor; }
+    QString DocumentPath() const override { return path; }
+    void SetFileName(const QString &p) override { path = p; }
+    int ShowPasswordDialog() override { return 1; }
+    QString PasswordText() const override { return kPassword; }
+    int ShowPasswordAgain(QString &typed) override
+    {
+        typed = kPassword;
+        return 1;
+    }
+    void ShowMessage(const QString &) override {}
+    LossyAnswer ConfirmLossySave(const OldFormatLoss &) override { return LossyAnswer::Cancel; }
+    bool ConfirmOverwriteChanged(const QString &) override { return true; }
+    UnsavedAnswer AskSaveChanges(const QString &) override { return UnsavedAnswer::Discard; }
+    WrongPasswordAnswer AskAfterWrongPassword() override { return WrongPasswordAnswer::TryAgain; }
+    bool ChooseSavePath(QString &, DocumentFormat &) override { return false; }
+    void ShowFormat(DocumentFormat) override {}
+    void SetBusy(bool) override {}
+};
+
+struct Window
+{
+    BenchHost host;
+    DocumentWorkflow workflow{host};
+    Window()
+    {
+        host.editor.Properties().setAutoURLDetect(true);
+        host.editor.resize(800, 600);
+        host.editor.show();
+    }
+    void lay() { layOut(win::TextViewOf(host.editor.InnerWindow())->document()); }
+};
+
+QString notePath()
+{
+    static const QString path = [] {
+        const QString p = g_dir->filePath(QStringLiteral("note.vsk"));
+        Window window;
+        window.host.editor.setText(noteText());
+        if (window.workflow.SaveDocument(p, DocumentFormat::Strong) != SaveOutcome::Saved) {
+            qFatal("the note was not saved");
+        }
+        return p;
+    }();
+    return path;
+}
+
+void BM_WindowOpensNote(benchmark::State &state)
+{
+    Window window;
+    for (auto _ : state) {
+        window.workflow.OpenDocument(notePath()); // read, derive, decrypt, show
+        window.lay();
+    }
+    if (window.host.editor.Text() != noteText()) {
+        state.SkipWithError("the text did not come back");
+    }
+}
+
+void BM_WindowSavesNote(benchmark::State &state)
+{
+    Window window;
+    window.workflow.OpenDocument(notePath());
+    const QString copy = g_dir->filePath(QStringLiteral("copy.vsk"));
+    for (auto _ : state) {
+        if (window.workflow.SaveDocument(copy, DocumentFormat::Strong) != SaveOutcome::Saved) {
+            state.SkipWithError("not saved");
+        }
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_DeriveKey)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_OpenLargest)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_SealLargest)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_WindowOpensNote)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_WindowSavesNote)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    g_dir = &dir;
+    veskel::bench::RecordingReporter reporter;
+    veskel::bench::runBenchmarks(argc, argv, reporter);
+    const double derive = reporter.microseconds("BM_DeriveKey");
+    using veskel::bench::printRatio;
+    printRatio("strong_open_vs_derive", "parse, derive, decrypt 2 MiB",
+               reporter.microseconds("BM_OpenLargest"), "one key derivation", derive, 1.1);
+    printRatio("strong_seal_vs_derive", "derive, encrypt 2 MiB, format",
+               reporter.microseconds("BM_SealLargest"), "one key derivation", derive, 1.1);
+    printRatio("window_open_vs_derive", "open a 99,999-character note to the text laid out",
+               reporter.microseconds("BM_WindowOpensNote"), "one key derivation", derive, 1.1);
+    printRatio("window_save_vs_derive", "save a 99,999-character note",
+               reporter.microseconds("BM_WindowSavesNote"), "one key derivation", derive, 1.1);
+    return 0;
+}
