@@ -13,6 +13,7 @@ enum ExitCode : int
     ExitFileError = 2,
     ExitLossyText = 3,
     ExitKeyFailure = 4,
+    ExitAlreadyStrong = 5, // convert: the file is already in the strong format
 };
 
 // A failure that ends the command: its one-line message for stderr (without

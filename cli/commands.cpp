@@ -5,6 +5,8 @@
 #include "cipher/documentfile.h"
 #include "cipher/passwordcheck.h"
 #include "cipher/storability.h"
+#include "cipher/strongdocument.h"
+#include "cipher/strongformat.h"
 #include "cli/cliexit.h"
 #include "cli/fileio.h"
 #include "cli/password.h"
@@ -18,6 +20,9 @@
 
 #include <cstdio>
 #include <new>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace veskel::cli {
 
@@ -33,6 +38,18 @@ public:
     WipedString &operator=(const WipedString &) = delete;
 
     QString value;
+};
+
+// Wipes secret bytes however the scope is left.
+class WipedBytes
+{
+public:
+    WipedBytes() = default;
+    ~WipedBytes() { WipeBytes(value); }
+    WipedBytes(const WipedBytes &) = delete;
+    WipedBytes &operator=(const WipedBytes &) = delete;
+
+    QByteArray value;
 };
 
 void printLine(std::FILE *stream, const QString &line)
@@ -60,6 +77,36 @@ bool passwordBeforeInput(const Options &options)
     return options.passwordFd == 0 && IsStdStream(options.input);
 }
 
+// The password of a command: read first when it precedes the input on
+// standard input, else obtained once the input is known to be worth it.
+class Password
+{
+public:
+    Password(const Options &options, bool wanted)
+        : m_options(options)
+    {
+        if (wanted && passwordBeforeInput(options)) {
+            m_bytes = ReadPasswordFromFd(0);
+            m_obtained = true;
+        }
+    }
+    const SecretBytes &get(bool confirm)
+    {
+        if (!m_obtained) {
+            m_bytes = ObtainPassword(m_options.passwordFd, confirm);
+            m_obtained = true;
+        }
+        return m_bytes;
+    }
+    // Frees the password, which wipes it.
+    void forget() { m_bytes = SecretBytes(); }
+
+private:
+    const Options &m_options;
+    SecretBytes m_bytes;
+    bool m_obtained = false;
+};
+
 QString setKeyFailure()
 {
     return QStringLiteral("Key cannot be set!");
@@ -70,16 +117,23 @@ QString wrongPassword()
     return QStringLiteral("the password is wrong");
 }
 
-// The BlockSize characters the armour of input decrypts to under the
-// password, which is wiped.
-QString decryptBlock(QString &password, const QString &armour, const QByteArray &input)
+// Sets the old format's key: the password as text, each character narrowed
+// to its low byte.
+void setOldFormatKey(TCryptoAPI &crypto, const SecretBytes &password)
 {
-    TCryptoAPI crypto(win::CALG_RC4);
-    const bool keySet = crypto.SetPassword(password);
-    WipeString(password);
-    if (!keySet) {
+    WipedString text;
+    text.value = QString::fromUtf8(password.view());
+    if (!crypto.SetPassword(text.value)) {
         throw CliError(ExitKeyFailure, setKeyFailure());
     }
+}
+
+// The BlockSize characters the armour of input decrypts to under the
+// password.
+QString decryptBlock(const SecretBytes &password, const QString &armour, const QByteArray &input)
+{
+    TCryptoAPI crypto(win::CALG_RC4);
+    setOldFormatKey(crypto, password);
     QString block = crypto.Decrypt(armour);
     if (block.isEmpty()) {
         throw CliError(ExitFileError,
@@ -88,82 +142,146 @@ QString decryptBlock(QString &password, const QString &armour, const QByteArray 
     return block;
 }
 
-} // namespace
-
-int RunDecrypt(const Options &options)
+// The strong document in the bytes, or a refusal (exit 2) with the reason,
+// before any password is asked.
+StrongFile parseStrong(QByteArrayView bytes, const QString &name)
 {
-    WipedString password;
-    if (passwordBeforeInput(options)) {
-        password.value = ReadPasswordFromFd(0);
+    QString problem;
+    std::optional<StrongFile> file = ParseStrongFile(bytes, problem);
+    if (!file) {
+        throw CliError(ExitFileError, QStringLiteral("%1: %2").arg(name, problem));
     }
-    SecureBuffer file;
-    if (!ReadWholeInput(options.input, MaxInputSize, file)) {
-        throw CliError(ExitFileError,
-                       QStringLiteral("%1 is larger than 64 MiB; it is not a document")
-                           .arg(DisplayName(options.input)));
+    return std::move(*file);
+}
+
+SecretBytes deriveKey(const SecretBytes &password, const StrongHeader &header)
+{
+    try {
+        return DeriveStrongKey(password, header);
+    } catch (const EOutOfResources &error) {
+        throw CliError(ExitKeyFailure, error.message());
     }
-    // The editor never sees a leading UTF-16LE byte-order mark, and takes data
-    // that begins with an RTF header as rich text rather than as armour.
-    QByteArrayView bytes = file.view();
+}
+
+// The content of the strong document; a wrong password or a changed file
+// fails with exit 1.
+void openStrong(const StrongFile &file, const SecretBytes &password, QByteArray &content)
+{
+    const SecretBytes key = deriveKey(password, file.header);
+    if (!OpenStrongDocument(file, key, content)) {
+        throw CliError(ExitWrongPassword, StrongAuthenticationFailedMessage());
+    }
+}
+
+// The strong document of the content under the password, at the default
+// costs.
+QByteArray sealStrong(QByteArrayView content, const SecretBytes &password)
+{
+    const StrongHeader header = FreshStrongHeader(DefaultStrongCost);
+    const SecretBytes key = deriveKey(password, header);
+    return SealStrongDocument(content, key, header);
+}
+
+// The key derivation's costs as check shows them.
+QString costText(const StrongCost &cost)
+{
+    const QString memory = cost.memoryKiB % 1024 == 0
+                               ? QStringLiteral("%1 MiB").arg(cost.memoryKiB / 1024)
+                               : QStringLiteral("%1 KiB").arg(cost.memoryKiB);
+    return QStringLiteral("Argon2id, %1, %2 %3")
+        .arg(memory)
+        .arg(cost.passes)
+        .arg(cost.passes == 1 ? QStringLiteral("pass") : QStringLiteral("passes"));
+}
+
+void writeDecrypted(const Options &options, QByteArrayView bytes)
+{
+    if (options.output.isEmpty() || IsStdStream(options.output)) {
+        WriteStandardOutput(bytes);
+    } else {
+        WritePrivateFile(options.output, bytes);
+    }
+}
+
+void writeDocument(const QByteArray &path, QByteArrayView bytes, mode_t newFileMode = 0666)
+{
+    WriteOutputFile(path, bytes, newFileMode,
+                    EWriteError().message() + QStringLiteral(" while writing"));
+}
+
+// An old-format document's bytes as the editor reads them: a leading
+// UTF-16LE byte-order mark skipped, and data that begins with an RTF header
+// refused, since the editor takes it as rich text rather than as armour.
+QByteArrayView oldFormatBytes(QByteArrayView bytes, const QByteArray &input)
+{
     if (bytes.startsWith("\xFF\xFE")) {
         bytes = bytes.sliced(2);
     }
     if (bytes.startsWith("{\\rtf")) {
-        throw CliError(
-            ExitFileError,
-            QStringLiteral("%1 is rich text, not a document").arg(DisplayName(options.input)));
+        throw CliError(ExitFileError,
+                       QStringLiteral("%1 is rich text, not a document").arg(DisplayName(input)));
     }
-    const DocumentLayoutReport layout = CheckDocumentLayout(bytes.toByteArray());
-    if (!layout.ok) {
-        printMessage(QStringLiteral("warning: %1 is not laid out as a document (line %2, column "
-                                    "%3: %4); decrypting it anyway")
-                         .arg(DisplayName(options.input))
-                         .arg(layout.line)
-                         .arg(layout.column)
-                         .arg(layout.problem));
-    }
-    // Only the armour's ASCII symbols count; every other byte is skipped.
-    const QString armour = QString::fromLatin1(bytes);
+    return bytes;
+}
 
-    if (!passwordBeforeInput(options)) {
-        password.value = ObtainPassword(options.passwordFd, false);
+// Refuses input that is not UTF-8 (exit 2), naming the first bad byte; skipped
+// bytes before it count in its offset.
+void requireUtf8(QByteArrayView bytes, const QByteArray &input, qsizetype skipped = 0)
+{
+    const qsizetype bad = FirstInvalidUtf8Offset(bytes);
+    if (bad >= 0) {
+        throw CliError(ExitFileError,
+                       QStringLiteral("%1 is not valid UTF-8: byte 0x%2 at offset %3 does not "
+                                      "begin a valid sequence")
+                           .arg(DisplayName(input))
+                           .arg(static_cast<unsigned char>(bytes[bad]), 2, 16, QChar(u'0'))
+                           .arg(bad + skipped));
     }
-    WipedString block;
-    block.value = decryptBlock(password.value, armour, options.input);
-    // Checked before anything is written, so a wrong password leaves no output.
-    if (!DecryptedBlockLooksRight(block.value)) {
-        if (!options.force) {
-            throw CliError(ExitWrongPassword, wrongPassword());
-        }
-        printMessage(QStringLiteral("warning: the password check failed (a wrong password, or a "
-                                    "block not zero-filled after its text); decrypting anyway"));
-    }
-    WipedString text;
-    text.value = TextBeforeNul(block.value);
-    WipeString(block.value);
-    QByteArray utf8 = text.value.toUtf8();
-    WipeString(text.value);
-    try {
-        if (options.output.isEmpty() || IsStdStream(options.output)) {
-            WriteStandardOutput(utf8);
-        } else {
-            WritePrivateFile(options.output, utf8);
-        }
-    } catch (...) {
-        WipeBytes(utf8);
-        throw;
-    }
-    WipeBytes(utf8);
+}
+
+int decryptStrong(const Options &options, QByteArrayView bytes, Password &password)
+{
+    const StrongFile file = parseStrong(bytes, DisplayName(options.input));
+    WipedBytes content;
+    openStrong(file, password.get(false), content.value);
+    password.forget();
+    // Checked before anything is written, so a failure leaves no output.
+    writeDecrypted(options, content.value);
     return ExitSuccess;
 }
 
-int RunEncrypt(const Options &options)
+int encryptStrong(const Options &options)
 {
-    WipedString password;
-    if (passwordBeforeInput(options)) {
-        password.value = ReadPasswordFromFd(0);
+    Password password(options, true);
+    SecureBuffer input;
+    if (!ReadWholeInput(options.input, StrongContentLimit, input)) {
+        throw CliError(ExitFileError,
+                       QStringLiteral("%1 is larger than 2 MiB (%2 bytes), the most a document "
+                                      "holds; no file was written")
+                           .arg(DisplayName(options.input))
+                           .arg(StrongContentLimit));
     }
+    // Kept byte for byte: UTF-8 text, or RTF, which the editor reads by its
+    // header.
+    const QByteArrayView content = input.view();
+    if (!content.startsWith("{\\rtf")) {
+        requireUtf8(content, options.input);
+    }
+    const SecretBytes &secret = password.get(true);
+    // On the terminal an empty password was confirmed; given on a descriptor
+    // it may be a script's mistake.
+    if (secret.size() == 0 && options.passwordFd >= 0) {
+        printMessage(QStringLiteral("warning: the password is empty"));
+    }
+    const QByteArray document = sealStrong(content, secret);
+    password.forget();
+    writeDocument(options.output, document);
+    return ExitSuccess;
+}
 
+int encryptOld(const Options &options)
+{
+    Password password(options, true);
     WipedString text;
     {
         SecureBuffer input;
@@ -179,43 +297,28 @@ int RunEncrypt(const Options &options)
             skipped = 3;
             bytes = bytes.sliced(skipped);
         }
-        const qsizetype bad = FirstInvalidUtf8Offset(bytes);
-        if (bad >= 0) {
-            throw CliError(ExitFileError,
-                           QStringLiteral("%1 is not valid UTF-8: byte 0x%2 at offset %3 does not "
-                                          "begin a valid sequence")
-                               .arg(DisplayName(options.input))
-                               .arg(static_cast<unsigned char>(bytes[bad]), 2, 16, QChar(u'0'))
-                               .arg(bad + skipped));
-        }
+        requireUtf8(bytes, options.input, skipped);
         text.value = QString::fromUtf8(bytes);
     }
 
     const qsizetype unstorable = CountUnstorableCharacters(text.value);
     if (unstorable > 0 && !options.force) {
         throw CliError(ExitLossyText,
-                       QStringLiteral("%1 %2 lost or changed: a document keeps at most 99,999 "
-                                      "characters, each from U+0001 to U+00FF (use --force to "
-                                      "write it anyway)")
+                       QStringLiteral("%1 %2 lost or changed: an old-format document keeps at "
+                                      "most 99,999 characters, each from U+0001 to U+00FF (use "
+                                      "--force to write it anyway, or leave out --old-format)")
                            .arg(unstorable)
                            .arg(unstorable == 1 ? QStringLiteral("character would be")
                                                 : QStringLiteral("characters would be")));
     }
 
-    if (!passwordBeforeInput(options)) {
-        password.value = ObtainPassword(options.passwordFd, true);
-    }
-    // On the terminal an empty password was confirmed; given on a descriptor
-    // it may be a script's mistake.
-    if (password.value.isEmpty() && options.passwordFd >= 0) {
+    const SecretBytes &secret = password.get(true);
+    if (secret.size() == 0 && options.passwordFd >= 0) {
         printMessage(QStringLiteral("warning: the password is empty"));
     }
     TCryptoAPI crypto(win::CALG_RC4);
-    const bool keySet = crypto.SetPassword(password.value);
-    WipeString(password.value);
-    if (!keySet) {
-        throw CliError(ExitKeyFailure, setKeyFailure());
-    }
+    setOldFormatKey(crypto, secret);
+    password.forget();
     const QString armour = crypto.Encrypt(text.value);
     WipeString(text.value);
     if (armour.isEmpty()) {
@@ -226,8 +329,7 @@ int RunEncrypt(const Options &options)
     QBuffer document;
     document.open(QIODevice::WriteOnly);
     WriteDocumentLines(document, SplitArmourLines(armour));
-    WriteOutputFile(options.output, document.data(), 0666,
-                    EWriteError().message() + QStringLiteral(" while writing"));
+    writeDocument(options.output, document.data());
     if (unstorable > 0) {
         printMessage(
             QStringLiteral("warning: %1 of the characters were lost or changed").arg(unstorable));
@@ -235,46 +337,182 @@ int RunEncrypt(const Options &options)
     return ExitSuccess;
 }
 
+} // namespace
+
+int RunDecrypt(const Options &options)
+{
+    Password password(options, true);
+    SecureBuffer file;
+    if (!ReadWholeInput(options.input, MaxInputSize, file)) {
+        throw CliError(ExitFileError,
+                       QStringLiteral("%1 is larger than 64 MiB; it is not a document")
+                           .arg(DisplayName(options.input)));
+    }
+    if (ClaimsStrongFormat(file.view())) {
+        return decryptStrong(options, file.view(), password);
+    }
+    const QByteArrayView bytes = oldFormatBytes(file.view(), options.input);
+    const DocumentLayoutReport layout = CheckDocumentLayout(bytes.toByteArray());
+    if (!layout.ok) {
+        printMessage(QStringLiteral("warning: %1 is not laid out as a document (line %2, column "
+                                    "%3: %4); decrypting it anyway")
+                         .arg(DisplayName(options.input))
+                         .arg(layout.line)
+                         .arg(layout.column)
+                         .arg(layout.problem));
+    }
+    // Only the armour's ASCII symbols count; every other byte is skipped.
+    const QString armour = QString::fromLatin1(bytes);
+
+    WipedString block;
+    block.value = decryptBlock(password.get(false), armour, options.input);
+    password.forget();
+    // Checked before anything is written, so a wrong password leaves no output.
+    if (!DecryptedBlockLooksRight(block.value)) {
+        if (!options.force) {
+            throw CliError(ExitWrongPassword, wrongPassword());
+        }
+        printMessage(QStringLiteral("warning: the password check failed (a wrong password, or a "
+                                    "block not zero-filled after its text); decrypting anyway"));
+    }
+    WipedString text;
+    text.value = TextBeforeNul(block.value);
+    WipeString(block.value);
+    WipedBytes utf8;
+    utf8.value = text.value.toUtf8();
+    WipeString(text.value);
+    writeDecrypted(options, utf8.value);
+    return ExitSuccess;
+}
+
+int RunEncrypt(const Options &options)
+{
+    return options.oldFormat ? encryptOld(options) : encryptStrong(options);
+}
+
 int RunCheck(const Options &options)
 {
     const bool verifyPassword = options.askPassword || options.passwordFd >= 0;
-    WipedString password;
-    if (verifyPassword && passwordBeforeInput(options)) {
-        password.value = ReadPasswordFromFd(0);
-    }
+    Password password(options, verifyPassword);
     SecureBuffer file;
     if (!ReadWholeInput(options.input, MaxInputSize, file)) {
         throw CliError(ExitFileError,
                        QStringLiteral("%1 is not a document: it is larger than 64 MiB")
                            .arg(checkedName(options.input)));
     }
+    const QString name = checkedName(options.input);
+    if (ClaimsStrongFormat(file.view())) {
+        const StrongFile strong = parseStrong(file.view(), name);
+        QString verdict = QStringLiteral("%1: OK, a strong document (%2)")
+                              .arg(name, costText(strong.header.cost));
+        if (verifyPassword) {
+            // Asked only once the file is known to be a document.
+            WipedBytes content;
+            openStrong(strong, password.get(false), content.value);
+            verdict += QStringLiteral(", and the password is right");
+        }
+        printLine(stdout, verdict);
+        return ExitSuccess;
+    }
     const DocumentLayoutReport report = CheckDocumentLayout(file.view().toByteArray());
     if (!report.ok) {
         throw CliError(
             ExitFileError,
             QStringLiteral("%1 is not a document: line %2, column %3 (byte offset %4): %5")
-                .arg(checkedName(options.input))
+                .arg(name)
                 .arg(report.line)
                 .arg(report.column)
                 .arg(report.offset)
                 .arg(report.problem));
     }
-    QString verdict = QStringLiteral("%1: OK, a document (2,500 lines of 80 symbols, "
+    QString verdict = QStringLiteral("%1: OK, an old-format document (2,500 lines of 80 symbols, "
                                      "205,000 bytes)")
-                          .arg(checkedName(options.input));
+                          .arg(name);
     if (verifyPassword) {
-        // Asked only once the file is known to be a document.
-        if (!passwordBeforeInput(options)) {
-            password.value = ObtainPassword(options.passwordFd, false);
-        }
         WipedString block;
-        block.value = decryptBlock(password.value, QString::fromLatin1(file.view()), options.input);
+        block.value =
+            decryptBlock(password.get(false), QString::fromLatin1(file.view()), options.input);
         if (!DecryptedBlockLooksRight(block.value)) {
             throw CliError(ExitWrongPassword, wrongPassword());
         }
         verdict += QStringLiteral(", and the password is right");
     }
     printLine(stdout, verdict);
+    return ExitSuccess;
+}
+
+int RunConvert(const Options &options)
+{
+    const bool inPlace = options.output.isEmpty();
+    const QString name = DisplayName(options.input);
+    // Replacing FILE needs a regular file; a new output gets FILE's
+    // permissions, never wider ones.
+    struct stat info = {};
+    const bool regular = !IsStdStream(options.input) &&
+                         ::stat(options.input.constData(), &info) == 0 && S_ISREG(info.st_mode);
+    if (inPlace && !regular && ::access(options.input.constData(), F_OK) == 0) {
+        throw CliError(ExitFileError,
+                       QStringLiteral("%1 is not a regular file, so it cannot be replaced; name "
+                                      "the document to write with -o")
+                           .arg(name));
+    }
+    Password password(options, true);
+    SecureBuffer file;
+    if (!ReadWholeInput(options.input, MaxInputSize, file)) {
+        throw CliError(ExitFileError,
+                       QStringLiteral("%1 is larger than 64 MiB; it is not a document").arg(name));
+    }
+    if (ClaimsStrongFormat(file.view())) {
+        throw CliError(
+            ExitAlreadyStrong,
+            QStringLiteral("%1 is already in the strong format; nothing was changed").arg(name));
+    }
+    const QByteArrayView bytes = oldFormatBytes(file.view(), options.input);
+    // Only what the editor opens as a document is converted.
+    if (!HasDocumentLayoutAnyLineEnds(bytes)) {
+        const DocumentLayoutReport report = CheckDocumentLayout(bytes.toByteArray());
+        throw CliError(ExitFileError,
+                       QStringLiteral("%1 is not a document (line %2, column %3: %4); nothing "
+                                      "was changed")
+                           .arg(name)
+                           .arg(report.line)
+                           .arg(report.column)
+                           .arg(report.problem));
+    }
+
+    const SecretBytes &secret = password.get(false);
+    WipedBytes content;
+    {
+        WipedString block;
+        block.value = decryptBlock(secret, QString::fromLatin1(bytes), options.input);
+        if (!DecryptedBlockLooksRight(block.value)) {
+            throw CliError(ExitWrongPassword,
+                           QStringLiteral("the password is wrong; nothing was changed"));
+        }
+        WipedString text;
+        text.value = TextBeforeNul(block.value);
+        WipeString(block.value);
+        content.value = text.value.toUtf8();
+    }
+    const QByteArray document = sealStrong(content.value, secret);
+    WipeBytes(content.value);
+    password.forget();
+
+    if (!inPlace) {
+        writeDocument(options.output, document, regular ? (info.st_mode & 0777) : 0666);
+        return ExitSuccess;
+    }
+    // The password may have taken a while to type: a file saved meanwhile is
+    // not overwritten with the older text.
+    SecureBuffer again;
+    if (!ReadWholeInput(options.input, MaxInputSize, again) || again.view() != file.view()) {
+        throw CliError(ExitFileError,
+                       QStringLiteral("%1 changed while it was being converted; it was left as "
+                                      "it is now")
+                           .arg(name));
+    }
+    // Replaced atomically, keeping its permissions.
+    writeDocument(options.input, document);
     return ExitSuccess;
 }
 
@@ -295,6 +533,8 @@ int RunCli(const QList<QByteArray> &arguments)
             return RunEncrypt(options);
         case Command::Check:
             return RunCheck(options);
+        case Command::Convert:
+            return RunConvert(options);
         }
     } catch (const CliError &error) {
         printMessage(error.message());

@@ -52,6 +52,7 @@ struct Scan
     bool passwordFdGiven = false;
     bool force = false;
     bool askPassword = false;
+    bool oldFormat = false;
     bool help = false;
     bool version = false;
 };
@@ -113,6 +114,8 @@ Scan scan(const QList<QByteArray> &arguments)
             s.force = true;
         } else if (arg == QLatin1String("--ask-password")) {
             s.askPassword = true;
+        } else if (arg == QLatin1String("--old-format")) {
+            s.oldFormat = true;
         } else if (arg == QLatin1String("--password-fd")) {
             const QByteArray &bytes = nextValue(raw);
             const QString value = decodeArgument(bytes, i);
@@ -151,7 +154,7 @@ Options ParseOptions(const QList<QByteArray> &arguments)
         return options;
     }
     if (s.operands.isEmpty()) {
-        usageError(QStringLiteral("no command given (decrypt, encrypt or check)"));
+        usageError(QStringLiteral("no command given (decrypt, encrypt, convert or check)"));
     }
     const QString command = QString::fromUtf8(s.operands.first());
     if (command == QLatin1String("decrypt")) {
@@ -160,6 +163,8 @@ Options ParseOptions(const QList<QByteArray> &arguments)
         options.command = Command::Encrypt;
     } else if (command == QLatin1String("check")) {
         options.command = Command::Check;
+    } else if (command == QLatin1String("convert")) {
+        options.command = Command::Convert;
     } else {
         usageError(QStringLiteral("unknown command '%1'").arg(command));
     }
@@ -179,8 +184,12 @@ Options ParseOptions(const QList<QByteArray> &arguments)
     if (s.outputGiven && s.output.isEmpty()) {
         usageError(QStringLiteral("the output file name is empty"));
     }
-    if (s.force && options.command == Command::Check) {
+    if (s.force && (options.command == Command::Check || options.command == Command::Convert)) {
         usageError(QStringLiteral("--force applies to encrypt and decrypt only"));
+    }
+    if (s.oldFormat && options.command != Command::Encrypt) {
+        usageError(QStringLiteral("--old-format applies to encrypt only; %1 reads both formats")
+                       .arg(command));
     }
     if (s.askPassword && options.command != Command::Check) {
         usageError(QStringLiteral("--ask-password applies to check only; %1 asks on the terminal "
@@ -197,14 +206,21 @@ Options ParseOptions(const QList<QByteArray> &arguments)
         if (!s.outputGiven) {
             usageError(QStringLiteral("encrypt needs -o FILE, the document to write"));
         }
-        if (IsStdStream(s.output)) {
-            usageError(QStringLiteral("encrypt writes a document file; -o - is for decrypt only "
-                                      "(name a file called '-' as ./-)"));
-        }
+    }
+    if ((options.command == Command::Encrypt || options.command == Command::Convert) &&
+        IsStdStream(s.output)) {
+        usageError(QStringLiteral("%1 writes a document file; -o - is for decrypt only "
+                                  "(name a file called '-' as ./-)")
+                       .arg(command));
+    }
+    if (options.command == Command::Convert && IsStdStream(options.input) && !s.outputGiven) {
+        usageError(QStringLiteral("convert replaces FILE in place; to convert standard input, "
+                                  "name the document to write with -o"));
     }
     options.output = s.output;
     options.force = s.force;
     options.askPassword = s.askPassword;
+    options.oldFormat = s.oldFormat;
     if (s.passwordFdGiven) {
         options.passwordFd = parseDescriptor(s.passwordFd);
     }
@@ -215,22 +231,43 @@ QString UsageText()
 {
     return QStringLiteral(
         "Usage: veskel-cli decrypt FILE [-o OUT] [--force] [--password-fd N]\n"
-        "       veskel-cli encrypt [IN] -o FILE [--force] [--password-fd N]\n"
+        "       veskel-cli encrypt [IN] -o FILE [--password-fd N]\n"
+        "                          [--old-format [--force]]\n"
+        "       veskel-cli convert FILE [-o OUT] [--password-fd N]\n"
         "       veskel-cli check FILE [--ask-password | --password-fd N]\n"
         "       veskel-cli --help | --version\n"
         "\n"
+        "Documents come in two formats. The strong format, which encrypt writes,\n"
+        "derives the key from the password and a random salt with Argon2id and\n"
+        "encrypts with XChaCha20-Poly1305: a wrong password or any change to the file\n"
+        "is detected. The old format keeps notes from casual reading only: every\n"
+        "document under one password has the same keystream, nothing detects a\n"
+        "change, the key is a fast unsalted hash of the password, and it holds 8-bit\n"
+        "text only. Use the strong format, and convert old documents to it.\n"
+        "\n"
         "Commands:\n"
-        "  decrypt  Decrypt the document FILE and write its text as UTF-8 to OUT, or to\n"
-        "           standard output. The text is written exactly as it was stored, with\n"
-        "           its own line ends and nothing added. A wrong password is refused\n"
-        "           (exit status 1) and nothing is written; see --force.\n"
-        "  encrypt  Encrypt UTF-8 text read from IN (standard input when IN is absent or\n"
-        "           '-') into the document FILE. A leading byte-order mark is skipped;\n"
-        "           line ends are kept as they are. Text that a document cannot hold\n"
-        "           unchanged is refused: more than 99,999 characters, characters above\n"
-        "           U+00FF, or anything from a character whose low byte is 0 on.\n"
-        "  check    Tell whether FILE has the layout of a document: 2,500 lines of 80\n"
-        "           armour symbols, each ended by CR LF, 205,000 bytes. No password is\n"
+        "  decrypt  Decrypt the document FILE, in either format, and write what it\n"
+        "           holds to OUT, or to standard output, with nothing added. A strong\n"
+        "           document gives back its content byte for byte; an old-format\n"
+        "           document its text as UTF-8, as it was stored. A wrong password,\n"
+        "           or a strong document changed since it was saved, is refused (exit\n"
+        "           status 1) and nothing is written; see --force.\n"
+        "  encrypt  Encrypt the content read from IN (standard input when IN is absent\n"
+        "           or '-') into the document FILE, in the strong format. The content\n"
+        "           is UTF-8 text or RTF of at most 2 MiB (2,097,152 bytes), kept byte\n"
+        "           for byte. With --old-format, write the old format instead: the\n"
+        "           text, without a leading byte-order mark, is refused if a document\n"
+        "           cannot hold it unchanged (more than 99,999 characters, characters\n"
+        "           above U+00FF, or anything from a character whose low byte is 0 on).\n"
+        "  convert  Rewrite the old-format document FILE in the strong format, under\n"
+        "           the same password, asked once and checked first. FILE is replaced\n"
+        "           atomically and keeps its permissions, unless -o names the document\n"
+        "           to write. A wrong password changes nothing (exit status 1); a FILE\n"
+        "           already in the strong format is left as it is (exit status 5).\n"
+        "  check    Tell whether FILE is a well-formed strong document or an\n"
+        "           old-format document (2,500 lines of 80 armour symbols, each ended\n"
+        "           by CR LF, 205,000 bytes), printing \"FILE: OK, a strong document\n"
+        "           (...)\" or \"FILE: OK, an old-format document (...)\". No password is\n"
         "           needed; with --ask-password or --password-fd, also tell whether the\n"
         "           password is right (exit status 1 when it is wrong).\n"
         "\n"
@@ -242,9 +279,13 @@ QString UsageText()
         "                     it is, and so is /dev/stdout or /dev/fd/N, through the\n"
         "                     descriptor; a folder, a socket or a block device is\n"
         "                     refused.\n"
-        "  --force            encrypt: write the document even if characters are lost.\n"
-        "                     decrypt: write the text even if the password check fails,\n"
-        "                     for a file whose block was not zero-filled after its text.\n"
+        "  --old-format       encrypt: write the old format (not recommended).\n"
+        "  --force            encrypt --old-format: write the document even if\n"
+        "                     characters are lost. decrypt of an old-format document:\n"
+        "                     write the text even if the password check fails, for a\n"
+        "                     file whose block was not zero-filled after its text.\n"
+        "                     Ignored for the strong format: encrypt loses nothing, and\n"
+        "                     a failed check of a strong document is never overridden.\n"
         "  --ask-password     check: ask the password on the terminal and verify it.\n"
         "  --password-fd N    Read the password from the first line of file descriptor N\n"
         "                     (its line end, LF or CR LF, is not part of it) instead of\n"
@@ -259,9 +300,12 @@ QString UsageText()
         "empty one is used only when you answer yes. It is never taken from the\n"
         "command line. Passwords and texts are UTF-8; file names are taken as bytes.\n"
         "\n"
-        "Exit status: 0 success, 1 usage error or wrong password, 2 file error\n"
-        "(including input that is not UTF-8), 3 the text would not survive (see\n"
-        "--force), 4 the key cannot be set.\n");
+        "Exit status: 0 success, 1 usage error, wrong password or changed strong\n"
+        "document, 2 file error (including input that is not UTF-8, content over\n"
+        "2 MiB, and a strong document that is not well formed or asks for more than\n"
+        "1 GiB of memory), 3 the text would not survive in the old format (see\n"
+        "--force), 4 the key cannot be set or derived, 5 convert: the file is\n"
+        "already in the strong format.\n");
 }
 
 } // namespace veskel::cli

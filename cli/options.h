@@ -14,15 +14,20 @@ enum class Command
     Decrypt,
     Encrypt,
     Check,
+    Convert,
 };
 
 struct Options
 {
     Command command = Command::Help;
-    QByteArray input;         // decrypt/check: the file; encrypt: the text, "-" for stdin
-    QByteArray output;        // -o; empty when not given; "-" is stdout (decrypt only)
-    bool force = false;       // encrypt: write text that does not survive whole;
-                              // decrypt: write the text though the password check fails
+    QByteArray input;         // decrypt/check/convert: the file; encrypt: the content,
+                              // "-" for stdin
+    QByteArray output;        // -o; empty when not given; "-" is stdout (decrypt only);
+                              // convert: empty replaces the input
+    bool force = false;       // encrypt --old-format: write text that does not survive
+                              // whole; decrypt of an old-format document: write the text
+                              // though the password check fails
+    bool oldFormat = false;   // encrypt: write the old format instead of the strong one
     int passwordFd = -1;      // --password-fd; -1 asks on the terminal
     bool askPassword = false; // check: ask the password on the terminal and verify it
 };

@@ -58,13 +58,15 @@ LineResult readLine(int fd, SecureBuffer &line, qsizetype limit)
     return LineResult::Line;
 }
 
-QString decodePassword(const SecureBuffer &line)
+// The line's bytes, checked to be UTF-8, copied into locked memory; the
+// line is wiped by its owner.
+SecretBytes passwordBytes(const SecureBuffer &line)
 {
     // No offset or byte value here: they would tell something of the password.
     if (FirstInvalidUtf8Offset(line.view()) >= 0) {
         throw CliError(ExitFileError, QStringLiteral("the password is not valid UTF-8"));
     }
-    return QString::fromUtf8(line.view());
+    return SecretBytes::FromBytes(line.view());
 }
 
 void writeAll(int fd, QByteArrayView bytes)
@@ -156,7 +158,7 @@ public:
     Terminal(const Terminal &) = delete;
     Terminal &operator=(const Terminal &) = delete;
 
-    QString ask(const QString &prompt)
+    SecretBytes ask(const QString &prompt)
     {
         SecureBuffer line;
         LineResult result;
@@ -170,7 +172,7 @@ public:
         writeAll(m_fd, "\n");
         switch (result) {
         case LineResult::Line:
-            return decodePassword(line);
+            return passwordBytes(line);
         case LineResult::Nothing:
             throw CliError(ExitUsage, QStringLiteral("no password was entered"));
         case LineResult::TooLong:
@@ -202,12 +204,12 @@ private:
 
 } // namespace
 
-QString ReadPasswordFromFd(int fd)
+SecretBytes ReadPasswordFromFd(int fd)
 {
     SecureBuffer line;
     switch (readLine(fd, line, MaxPasswordBytes)) {
     case LineResult::Line:
-        return decodePassword(line);
+        return passwordBytes(line);
     case LineResult::Nothing:
         throw CliError(
             ExitUsage,
@@ -227,36 +229,28 @@ QString ReadPasswordFromFd(int fd)
                        .arg(SystemErrorMessage(error)));
 }
 
-QString AskPasswordOnTerminal(const QString &prompt)
+SecretBytes AskPasswordOnTerminal(const QString &prompt)
 {
     Terminal terminal;
     return terminal.ask(prompt);
 }
 
-QString ObtainPassword(int passwordFd, bool confirm)
+SecretBytes ObtainPassword(int passwordFd, bool confirm)
 {
     if (passwordFd >= 0) {
         return ReadPasswordFromFd(passwordFd);
     }
     Terminal terminal;
-    QString password = terminal.ask(QStringLiteral("Password: "));
+    SecretBytes password = terminal.ask(QStringLiteral("Password: "));
     if (!confirm) {
         return password;
     }
-    QString repeated;
-    try {
-        repeated = terminal.ask(QStringLiteral("Repeat password: "));
-    } catch (...) {
-        WipeString(password);
-        throw;
-    }
-    const bool same = password == repeated;
-    WipeString(repeated);
-    if (!same) {
-        WipeString(password);
+    // Both are wiped when they are freed, however this ends.
+    const SecretBytes repeated = terminal.ask(QStringLiteral("Repeat password: "));
+    if (password.view() != repeated.view()) {
         throw CliError(ExitUsage, QStringLiteral("the passwords do not match"));
     }
-    if (password.isEmpty() &&
+    if (password.size() == 0 &&
         !terminal.confirm(QStringLiteral("The password is empty. Use it? [y/N] "))) {
         throw CliError(ExitUsage, QStringLiteral("the password is empty and was not used; no "
                                                  "file was written"));

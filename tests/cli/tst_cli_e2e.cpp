@@ -2,10 +2,14 @@
 // given on a file descriptor.
 #include "cipher/cryptoapi.h"
 #include "cipher/documentfile.h"
+#include "cipher/secretbytes.h"
+#include "cipher/strongdocument.h"
+#include "cipher/strongformat.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -16,6 +20,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -70,6 +75,64 @@ QString cyclingText(qsizetype size)
     return text;
 }
 
+// The old-format text that convert tests turn into a strong document.
+QString convertedText()
+{
+    return QStringLiteral("Gr\u00fc\u00dfe\r\ncaf\u00e9 \u00ff\u0001 end");
+}
+
+// A strong document made here at the least costs, so that opening it is quick.
+QByteArray strongFor(const QString &password, const QByteArray &content)
+{
+    return SealStrongDocument(content, SecretBytes::FromPassword(password), MinStrongCost);
+}
+
+// "secret text €" under "right" as a strong document, made once.
+const QByteArray &strongSecret()
+{
+    static const QByteArray document =
+        strongFor(QStringLiteral("right"), QStringLiteral("secret text \u20ac").toUtf8());
+    return document;
+}
+
+// The bytes with the one at offset changed to another letter that is both
+// base64 and hexadecimal, so the file stays well formed.
+QByteArray changedAt(QByteArray bytes, qsizetype offset)
+{
+    bytes[offset] = bytes[offset] == 'a' ? 'b' : 'a';
+    return bytes;
+}
+
+// A strong document whose key derivation asks for 4 GiB of memory.
+QByteArray greedyDocument()
+{
+    StrongFile file;
+    file.header.cost = {4u * 1024 * 1024, 3};
+    file.ciphertext = QByteArray(StrongCiphertextSize(0), 'x');
+    return FormatStrongFile(file);
+}
+
+// The costs of a strong document, or none when it is not one.
+std::optional<StrongCost> strongCost(const QByteArray &bytes)
+{
+    QString problem;
+    const auto file = ParseStrongFile(bytes, problem);
+    return ClaimsStrongFormat(bytes) && file ? std::optional(file->header.cost) : std::nullopt;
+}
+
+mode_t modeOf(const QString &path)
+{
+    struct stat info = {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 0777 : 0;
+}
+
+mode_t currentUmask()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
 // A failure is one line on stderr, prefixed, and nothing on stdout.
 void verifyOneLineError(const Run &run, const QByteArray &message)
 {
@@ -111,6 +174,10 @@ private slots:
     void init() { m_dir = std::make_unique<QTemporaryDir>(); }
     void roundTrip_data();
     void roundTrip();
+    void strongRoundTrip_data();
+    void strongRoundTrip();
+    void convert_data();
+    void convert();
     void passwords_data();
     void passwords();
     void passwordCheck_data();
@@ -217,7 +284,8 @@ void TestCliEndToEnd::roundTrip_data()
 void TestCliEndToEnd::roundTrip()
 {
     QFETCH(QString, text);
-    Run r = run(QStringLiteral("encrypt -o %D/a.vsk --password-fd 0"), "pw\n" + text.toUtf8());
+    Run r = run(QStringLiteral("encrypt --old-format -o %D/a.vsk --password-fd 0"),
+                "pw\n" + text.toUtf8());
     QCOMPARE(r.code, 0);
     QCOMPARE(r.err, QByteArray());
     const QByteArray written = readAll(path(QStringLiteral("a.vsk")));
@@ -244,9 +312,128 @@ void TestCliEndToEnd::roundTrip()
     QCOMPARE(info.st_mode & 0777, mode_t(0600));
 
     // The decrypted text encrypts to the same file again.
-    r = run(QStringLiteral("encrypt %D/a.txt -o %D/b.vsk --password-fd 0"), "pw\n");
+    r = run(QStringLiteral("encrypt %D/a.txt -o %D/b.vsk --old-format --password-fd 0"), "pw\n");
     QCOMPARE(r.code, 0);
     QCOMPARE(readAll(path(QStringLiteral("b.vsk"))), written);
+}
+
+// Each row derives two keys at the default costs, about 0.4 s each.
+void TestCliEndToEnd::strongRoundTrip_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("onStdin"); // after the password line
+    QTest::newRow("text beyond Latin-1")
+        << QStringLiteral("120 \u20ac\r\n\u4e2d\u6587 \U0001F600\n").toUtf8() << false;
+    QTest::newRow("RTF") << QByteArray("{\\rtf1\\ansi\\ansicpg1252{\\fonttbl\\f0 Arial;}\\f0 "
+                                       "120 \\'80 \\u8364? caf\xe9\\par}")
+                         << true;
+    QTest::newRow("2 MiB, the most") << QByteArray(StrongContentLimit, 'x') << false;
+}
+
+void TestCliEndToEnd::strongRoundTrip()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, onStdin);
+    const QByteArray passwordLine = QStringLiteral("p\u00e4ssw\u00f6rd \u20ac\n").toUtf8();
+    writeAll(path(QStringLiteral("in.txt")), content);
+    Run r =
+        onStdin
+            ? run(QStringLiteral("encrypt -o %D/s.vsk --password-fd 0"), passwordLine + content)
+            : run(QStringLiteral("encrypt %D/in.txt -o %D/s.vsk --password-fd 0"), passwordLine);
+    QCOMPARE(r.err, QByteArray());
+    QCOMPARE(r.code, 0);
+    QVERIFY(strongCost(readAll(path(QStringLiteral("s.vsk")))) == DefaultStrongCost);
+
+    r = run(QStringLiteral("decrypt %D/s.vsk -o %D/out.txt --password-fd 0"), passwordLine);
+    QCOMPARE(r.err, QByteArray());
+    QCOMPARE(r.code, 0);
+    QVERIFY(readAll(path(QStringLiteral("out.txt"))) == content); // byte for byte
+    QCOMPARE(modeOf(path(QStringLiteral("out.txt"))), mode_t(0600));
+}
+
+void TestCliEndToEnd::convert_data()
+{
+    // n.vsk is an old-format document under "pw" with mode 0640; s.vsk a
+    // strong one. No row may change a file it does not convert.
+    QTest::addColumn<QString>("line"); // %D: the test's folder
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("converted"); // the strong file written, if any
+    QTest::addColumn<int>("mode");          // its permissions
+    const int mask = int(currentUmask());
+    const auto row = [](const char *name, const char *line, const QByteArray &input, int code,
+                        const char *message, const char *converted = "", int mode = 0) {
+        QTest::newRow(name) << QString::fromUtf8(line) << input << code
+                            << QString::fromUtf8(message) << QString::fromUtf8(converted) << mode;
+    };
+    row("in place", "convert %D/n.vsk --password-fd 0", "pw\n", 0, "", "n.vsk", 0640);
+    row("to another file", "convert %D/n.vsk -o %D/m.vsk --password-fd 0", "pw\n", 0, "", "m.vsk",
+        0640 & ~mask);
+    row("from standard input", "convert - -o %D/m.vsk --password-fd 0",
+        "pw\n" + documentFor(QStringLiteral("pw"), convertedText()), 0, "", "m.vsk", 0666 & ~mask);
+    const char *wrong = "the password is wrong; nothing was changed";
+    row("wrong password", "convert %D/n.vsk --password-fd 0", "wrong\n", 1, wrong);
+    row("wrong password, to another file", "convert %D/n.vsk -o %D/m.vsk --password-fd 0",
+        "wrong\n", 1, wrong);
+    // Refused before the password is read: reading it would fail.
+    const char *strong = "\"%D/s.vsk\" is already in the strong format; nothing was changed";
+    row("already strong", "convert %D/s.vsk --password-fd 0", {}, 5, strong);
+    row("already strong, to another file", "convert %D/s.vsk -o %D/m.vsk --password-fd 0", {}, 5,
+        strong);
+    row("not a document", "convert %D/t.txt --password-fd 0", {}, 2,
+        "\"%D/t.txt\" is not a document (line 1, column 6: byte 0x20");
+}
+
+void TestCliEndToEnd::convert()
+{
+    QFETCH(QString, line);
+    QFETCH(QByteArray, input);
+    QFETCH(int, code);
+    QFETCH(QString, message);
+    QFETCH(QString, converted);
+    QFETCH(int, mode);
+    const QByteArray old = documentFor(QStringLiteral("pw"), convertedText());
+    const QMap<QString, QByteArray> files = {
+        {QStringLiteral("n.vsk"), old},
+        {QStringLiteral("s.vsk"), strongSecret()},
+        {QStringLiteral("t.txt"), "plain text"},
+    };
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        writeAll(path(it.key()), it.value());
+    }
+    QCOMPARE(::chmod(QFile::encodeName(path(QStringLiteral("n.vsk"))).constData(), 0640), 0);
+    QStringList expectedEntries = entries();
+    if (!converted.isEmpty() && !files.contains(converted)) {
+        expectedEntries.append(converted);
+        expectedEntries.sort();
+    }
+
+    const Run r = run(line, input);
+    QCOMPARE(r.code, code);
+    if (code == 0) {
+        QCOMPARE(r.err, QByteArray());
+        QCOMPARE(r.out, QByteArray());
+    } else {
+        verifyOneLineError(r, message.replace(QStringLiteral("%D"), dir()).toUtf8());
+    }
+    QCOMPARE(entries(), expectedEntries); // no plaintext nor temporary file left
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        if (it.key() != converted) {
+            QVERIFY2(readAll(path(it.key())) == it.value(), qPrintable(it.key()));
+        }
+    }
+    if (converted.isEmpty()) {
+        return;
+    }
+    QVERIFY(strongCost(readAll(path(converted))) == DefaultStrongCost);
+    QCOMPARE(modeOf(path(converted)), mode_t(mode));
+    if (converted == QLatin1String("n.vsk")) {
+        // The same password opens it, to the old text as UTF-8.
+        const Run opened = run(QStringLiteral("decrypt %D/n.vsk --password-fd 0"), "pw\n");
+        QCOMPARE(opened.code, 0);
+        QCOMPARE(opened.out, convertedText().toUtf8());
+    }
 }
 
 void TestCliEndToEnd::passwords_data()
@@ -268,7 +455,8 @@ void TestCliEndToEnd::passwords()
     QFETCH(QByteArray, passwordLine);
     writeAll(path(QStringLiteral("p.txt")), "the text");
     // The password alone on stdin, the text in a file.
-    Run r = run(QStringLiteral("encrypt %D/p.txt -o %D/p.vsk --password-fd 0"), passwordLine);
+    Run r = run(QStringLiteral("encrypt %D/p.txt -o %D/p.vsk --old-format --password-fd 0"),
+                passwordLine);
     QCOMPARE(r.code, 0);
     // An empty password is used as given, with a warning when a document is made.
     QCOMPARE(r.err, password.isEmpty() ? QByteArray("veskel-cli: warning: the password is empty\n")
@@ -297,8 +485,8 @@ void TestCliEndToEnd::passwordCheck_data()
         QString::fromLatin1(documentFor(QStringLiteral("right"), QStringLiteral("secret text")))));
     QVERIFY(!garbage.isEmpty() && !garbage.contains(QStringLiteral("secret")));
     const QString wrong = QStringLiteral("veskel-cli: the password is wrong\n");
-    const QString ok = QStringLiteral("%D/w.vsk: OK, a document (2,500 lines of 80 symbols, "
-                                      "205,000 bytes)");
+    const QString ok = QStringLiteral("%D/w.vsk: OK, an old-format document (2,500 lines of 80 "
+                                      "symbols, 205,000 bytes)");
     const auto row = [](const char *name, const char *line, const QByteArray &passwordLine,
                         int code, const QString &out, const QString &err) {
         QTest::newRow(name) << QString::fromUtf8(line) << passwordLine << code << out << err;
@@ -320,6 +508,37 @@ void TestCliEndToEnd::passwordCheck_data()
     row("check, right", "check %D/w.vsk --password-fd 0", "right\n", 0,
         ok + QStringLiteral(", and the password is right\n"), {});
     row("check, wrong", "check %D/w.vsk --password-fd 0", "wrong\n", 1, {}, wrong);
+
+    // The same for strong documents (made at the least costs): s.vsk holds
+    // "secret text €" under "right", u.vsk under a password beyond Latin-1;
+    // body.vsk and salt.vsk are s.vsk with one byte changed.
+    const QString secret = QStringLiteral("secret text \u20ac");
+    const QString failed = QStringLiteral(
+        "veskel-cli: The password is wrong, or the file has been changed since it was saved.\n");
+    const QString strongOk = QStringLiteral("%D/s.vsk: OK, a strong document (Argon2id, 8 KiB, "
+                                            "1 pass)");
+    row("strong: decrypt, right", "decrypt %D/s.vsk --password-fd 0", "right\n", 0, secret, {});
+    row("strong: decrypt, after the password on stdin", "decrypt - --password-fd 0",
+        "right\n" + strongSecret(), 0, secret, {});
+    row("strong: decrypt, password beyond Latin-1", "decrypt %D/u.vsk --password-fd 0",
+        QStringLiteral("r\u00edght \u20ac\n").toUtf8(), 0, secret, {});
+    row("strong: decrypt, wrong", "decrypt %D/s.vsk --password-fd 0", "wrong\n", 1, {}, failed);
+    row("strong: decrypt -o new file, wrong", "decrypt %D/s.vsk -o %D/new.txt --password-fd 0",
+        "wrong\n", 1, {}, failed);
+    row("strong: decrypt -o existing file, wrong", "decrypt %D/s.vsk -o %D/out.txt --password-fd 0",
+        "wrong\n", 1, {}, failed);
+    row("strong: decrypt, wrong, --force", "decrypt %D/s.vsk --force --password-fd 0", "wrong\n", 1,
+        {}, failed);
+    row("strong: decrypt -o new file, a byte of the body changed",
+        "decrypt %D/body.vsk -o %D/new.txt --force --password-fd 0", "right\n", 1, {}, failed);
+    row("strong: decrypt, a byte of the salt changed", "decrypt %D/salt.vsk --password-fd 0",
+        "right\n", 1, {}, failed);
+    row("strong: check, no password", "check %D/s.vsk", {}, 0, strongOk + u'\n', {});
+    row("strong: check, right", "check %D/s.vsk --password-fd 0", "right\n", 0,
+        strongOk + QStringLiteral(", and the password is right\n"), {});
+    row("strong: check, wrong", "check %D/s.vsk --password-fd 0", "wrong\n", 1, {}, failed);
+    row("strong: check, a byte changed", "check %D/body.vsk --password-fd 0", "right\n", 1, {},
+        failed);
 }
 
 void TestCliEndToEnd::passwordCheck()
@@ -330,6 +549,14 @@ void TestCliEndToEnd::passwordCheck()
     writeAll(path(QStringLiteral("w.vsk")),
              documentFor(QStringLiteral("right"), QStringLiteral("secret text")));
     writeAll(path(QStringLiteral("out.txt")), "precious");
+    const QByteArray &strong = strongSecret();
+    writeAll(path(QStringLiteral("s.vsk")), strong);
+    writeAll(path(QStringLiteral("u.vsk")),
+             strongFor(QStringLiteral("r\u00edght \u20ac"),
+                       QStringLiteral("secret text \u20ac").toUtf8()));
+    writeAll(path(QStringLiteral("body.vsk")),
+             changedAt(strong, strong.indexOf('\n', strong.indexOf("nonce ")) + 11));
+    writeAll(path(QStringLiteral("salt.vsk")), changedAt(strong, strong.indexOf("salt ") + 8));
     const QStringList before = entries();
     const Run r = run(line, passwordLine);
     QTEST(r.code, "code");
@@ -363,7 +590,7 @@ void TestCliEndToEnd::lossyText()
     QFETCH(QString, stored);
     const QString doc = path(QStringLiteral("l.vsk"));
     writeAll(doc, "precious");
-    const QString encrypt = QStringLiteral("encrypt -o %D/l.vsk --password-fd 0");
+    const QString encrypt = QStringLiteral("encrypt --old-format -o %D/l.vsk --password-fd 0");
 
     Run r = run(encrypt, "pw\n" + text.toUtf8());
     QCOMPARE(r.code, 3);
@@ -392,6 +619,7 @@ void TestCliEndToEnd::failures_data()
                             << QString::fromUtf8(message);
     };
     const char *toKeep = "encrypt -o %D/keep.vsk --password-fd 0";
+    const char *toKeepOld = "encrypt --old-format -o %D/keep.vsk --password-fd 0";
     row("missing file", "decrypt %D/missing.vsk", {}, 2,
         "Cannot open file \"%D/missing.vsk\". No such file or directory");
     row("a folder", "check %D", {}, 2, "\"%D\". Is a directory");
@@ -413,8 +641,20 @@ void TestCliEndToEnd::failures_data()
     row("no password", toKeep, {}, 1, "no password on file descriptor 0");
     row("closed descriptor", "encrypt -o %D/keep.vsk --password-fd 9", "text", 1,
         "Bad file descriptor");
-    row("lossy text", toKeep, "pw\n\xe4\xb8\xad", 3, "1 character would be lost");
-    row("key cannot be set, encrypt", toKeep, "pw\ntext", 4, "Key cannot be set!", true);
+    row("lossy text", toKeepOld, "pw\n\xe4\xb8\xad", 3, "1 character would be lost");
+    row("key cannot be set, encrypt", toKeepOld, "pw\ntext", 4, "Key cannot be set!", true);
+    row("content over 2 MiB", "encrypt %D/big.txt -o %D/keep.vsk --password-fd 0", "pw\n", 2,
+        "\"%D/big.txt\" is larger than 2 MiB (2097152 bytes), the most a document holds; no file "
+        "was written");
+    row("--old-format on decrypt", "decrypt %D/doc.vsk --old-format", {}, 1,
+        "--old-format applies to encrypt only");
+    // Refused before the password is read: reading it would fail.
+    const char *greedy =
+        "The file asks for 4096 MiB of memory to open; at most 1024 MiB are allowed.";
+    row("decrypt of a strong file asking for 4 GiB",
+        "decrypt %D/greedy.vsk -o %D/keep.vsk --password-fd 0", {}, 2, greedy);
+    row("check of a strong file asking for 4 GiB", "check %D/greedy.vsk --password-fd 0", {}, 2,
+        greedy);
     row("key cannot be set, decrypt", "decrypt %D/doc.vsk -o %D/keep.vsk --password-fd 0", "pw\n",
         4, "Key cannot be set!", true);
     row("rich text", "decrypt %D/rich.rtf -o %D/keep.vsk --password-fd 0", "pw\n", 2,
@@ -433,6 +673,8 @@ void TestCliEndToEnd::failures()
     writeAll(path(QStringLiteral("keep.vsk")), "precious");
     writeAll(path(QStringLiteral("doc.vsk")), documentFor(QStringLiteral("pw"), {}));
     writeAll(path(QStringLiteral("rich.rtf")), "\xFF\xFE{\\rtf1 plain}");
+    writeAll(path(QStringLiteral("big.txt")), QByteArray(StrongContentLimit + 1, 'b'));
+    writeAll(path(QStringLiteral("greedy.vsk")), greedyDocument());
     QFile huge(path(QStringLiteral("huge.vsk")));
     QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(64) * 1024 * 1024 + 1));
     huge.close();
@@ -462,7 +704,7 @@ void TestCliEndToEnd::fullDisk()
     const auto entries = [this] {
         return QDir(dir()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
     };
-    Run r = run(QStringLiteral("encrypt -o %D/x.vsk --password-fd 0"), "pw\ntext");
+    Run r = run(QStringLiteral("encrypt --old-format -o %D/x.vsk --password-fd 0"), "pw\ntext");
     QCOMPARE(r.code, 2);
     verifyOneLineError(r, "Stream write error while writing \"" + mountPoint + "/x.vsk\"");
     QCOMPARE(entries(), QStringList());
@@ -495,7 +737,7 @@ void TestCliEndToEnd::check_data()
     QByteArray random(10 * 1000 * 1000, Qt::Uninitialized);
     QRandomGenerator(42).fillRange(reinterpret_cast<quint32 *>(random.data()), random.size() / 4);
 
-    QTest::newRow("good") << good << 0 << QStringLiteral(": OK");
+    QTest::newRow("good") << good << 0 << QStringLiteral(": OK, an old-format document (");
     // Lowercase symbols are symbols too: the layout holds, the content differs.
     QTest::newRow("line lowercased") << lowered << 0 << QStringLiteral(": OK");
     QTest::newRow("truncated") << good.left(1000) << 2
@@ -509,6 +751,24 @@ void TestCliEndToEnd::check_data()
     QTest::newRow("a byte more") << good + '\n' << 2 << QStringLiteral("(byte offset 205000)");
     QTest::newRow("empty") << QByteArray() << 2 << QStringLiteral("ends after 0 bytes");
     QTest::newRow("10 MB random") << random << 2 << QStringLiteral("is not a document: line 1,");
+    const QByteArray strong = strongSecret();
+    const QString strongOk = QStringLiteral(": OK, a strong document (Argon2id, 8 KiB, 1 pass)\n");
+    QTest::newRow("strong") << strong << 0 << strongOk;
+    QTest::newRow("strong, CR LF line ends")
+        << QByteArray(strong).replace("\n", "\r\n") << 0 << strongOk;
+    QTest::newRow("strong, cut short")
+        << strong.left(strong.lastIndexOf("END")) << 2
+        << QStringLiteral(": The file is not a well-formed strong document: its last line is not");
+    QTest::newRow("strong, mixed line ends")
+        << QByteArray(strong).replace("\n", "\r\n").chopped(2) + '\n'
+        << 2 << QStringLiteral("ends differently from the first");
+    QTest::newRow("strong, version 2")
+        << QByteArray(strong).replace("DOCUMENT 1\n", "DOCUMENT 2\n") << 2
+        << QStringLiteral("a strong document of version 2, which this version");
+    QTest::newRow("strong, 4 GiB of memory")
+        << greedyDocument() << 2
+        << QStringLiteral(": The file asks for 4096 MiB of memory to open; at most 1024 MiB are "
+                          "allowed.");
 }
 
 void TestCliEndToEnd::check()
@@ -558,10 +818,12 @@ void TestCliEndToEnd::nonAsciiFileNames()
     const QString doc = path(QStringLiteral("Dokument \u00e4 \u6587.vsk"));
     const QString plain = path(QStringLiteral("Text \u00f6.txt"));
     const QStringList fd0 = {QStringLiteral("--password-fd"), QStringLiteral("0")};
-    QCOMPARE(
-        runArgs(QStringList{QStringLiteral("encrypt"), QStringLiteral("-o"), doc} + fd0, "pw\ntext")
-            .code,
-        0);
+    QCOMPARE(runArgs(QStringList{QStringLiteral("encrypt"), QStringLiteral("--old-format"),
+                                 QStringLiteral("-o"), doc} +
+                         fd0,
+                     "pw\ntext")
+                 .code,
+             0);
     QCOMPARE(runArgs(QStringList{QStringLiteral("decrypt"), doc, QStringLiteral("-o"), plain} + fd0,
                      "pw\n")
                  .code,
@@ -578,8 +840,8 @@ void TestCliEndToEnd::passwordOnAnotherDescriptor()
     QCOMPARE(::pipe(fds), 0);
     QCOMPARE(::write(fds[1], "pw on 3\n", 8), ssize_t(8));
     ::close(fds[1]);
-    const Run r = run(QStringLiteral("encrypt -o %D/fd.vsk --password-fd 3"), "text on stdin", {},
-                      [&] { ::dup2(fds[0], 3); });
+    const Run r = run(QStringLiteral("encrypt --old-format -o %D/fd.vsk --password-fd 3"),
+                      "text on stdin", {}, [&] { ::dup2(fds[0], 3); });
     ::close(fds[0]);
     QCOMPARE(r.code, 0);
     QCOMPARE(readAll(path(QStringLiteral("fd.vsk"))),
@@ -606,7 +868,7 @@ void TestCliEndToEnd::fileNamesThatAreNotText()
     const auto name = [](const char *stem) {
         return QStringLiteral("\"$(printf '%1')\"").arg(stem);
     };
-    Run r = runScript(QStringLiteral("exec \"$0\" encrypt %1 -o %2 --password-fd 0")
+    Run r = runScript(QStringLiteral("exec \"$0\" encrypt --old-format %1 -o %2 --password-fd 0")
                           .arg(name("in\\377.txt"), name("doc\\377.vsk")),
                       "pw\n");
     QCOMPARE(r.err, QByteArray());
@@ -680,11 +942,16 @@ void TestCliEndToEnd::outputKinds()
     QCOMPARE(::stat(outputName.constData(), &before), 0);
     const QStringList entriesBefore = entries();
 
-    const Run r = runArgs({encrypt ? QStringLiteral("encrypt") : QStringLiteral("decrypt"),
-                           path(encrypt ? QStringLiteral("in.txt") : QStringLiteral("doc.vsk")),
-                           QStringLiteral("-o"), output, QStringLiteral("--password-fd"),
-                           QStringLiteral("0")},
-                          "pw\n");
+    QStringList args = {encrypt ? QStringLiteral("encrypt") : QStringLiteral("decrypt"),
+                        path(encrypt ? QStringLiteral("in.txt") : QStringLiteral("doc.vsk")),
+                        QStringLiteral("-o"),
+                        output,
+                        QStringLiteral("--password-fd"),
+                        QStringLiteral("0")};
+    if (encrypt) {
+        args.append(QStringLiteral("--old-format")); // its bytes are known beforehand
+    }
+    const Run r = runArgs(args, "pw\n");
     QCOMPARE(r.code, code);
     if (code == 0) {
         QCOMPARE(r.err, QByteArray());
@@ -714,7 +981,7 @@ void TestCliEndToEnd::heldDescriptorsAreWrittenAsTheyStand_data()
     QTest::newRow("decrypt -o /dev/stdout >> log")
         << "\"$0\" decrypt doc.vsk -o /dev/stdout --password-fd 0 >> log" << QByteArray("text");
     QTest::newRow("encrypt -o /dev/fd/3 3>> log")
-        << "\"$0\" encrypt in.txt -o /dev/fd/3 --password-fd 0 3>> log"
+        << "\"$0\" encrypt --old-format in.txt -o /dev/fd/3 --password-fd 0 3>> log"
         << documentFor(QStringLiteral("pw"), QStringLiteral("text"));
 }
 

@@ -2,6 +2,9 @@
 // pseudo-terminal made the child's, driven from the master side.
 #include "cipher/cryptoapi.h"
 #include "cipher/documentfile.h"
+#include "cipher/secretbytes.h"
+#include "cipher/strongdocument.h"
+#include "cipher/strongformat.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -28,11 +31,15 @@ private slots:
     void promptsWithoutEcho_data();
     void promptsWithoutEcho();
     void interruptRestoresEcho();
+    void refusedBeforeAnyPrompt_data();
+    void refusedBeforeAnyPrompt();
 
 private:
     void start(const QStringList &args);
     // Reads the master side until the transcript holds text after `from`.
     bool waitFor(const QByteArray &text, qsizetype from = 0);
+    // Adds to the transcript whatever the master side holds now.
+    void drain();
     bool echoOn() const;
 
     int m_master = -1;
@@ -75,6 +82,14 @@ void TestCliTerminal::start(const QStringList &args)
     QVERIFY(m_process.waitForStarted());
 }
 
+void TestCliTerminal::drain()
+{
+    char chunk[256];
+    for (ssize_t n = 0; (n = ::read(m_master, chunk, sizeof chunk)) > 0;) {
+        m_transcript.append(chunk, n);
+    }
+}
+
 bool TestCliTerminal::waitFor(const QByteArray &text, qsizetype from)
 {
     const QDeadlineTimer deadline(20000);
@@ -100,7 +115,7 @@ bool TestCliTerminal::echoOn() const
 
 void TestCliTerminal::promptsWithoutEcho_data()
 {
-    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("command"); // and its options
     QTest::addColumn<QStringList>("answers");
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("message"); // on stderr when refused
@@ -119,8 +134,9 @@ void TestCliTerminal::promptsWithoutEcho_data()
     const QString refused = QStringLiteral("the password is empty and was not used");
     QTest::newRow("empty, y") << encrypt << QStringList{{}, {}, QStringLiteral("y")} << 0
                               << QString();
-    QTest::newRow("empty, YES") << encrypt << QStringList{{}, {}, QStringLiteral("YES")} << 0
-                                << QString();
+    QTest::newRow("empty, YES, old format")
+        << QStringLiteral("encrypt --old-format") << QStringList{{}, {}, QStringLiteral("YES")} << 0
+        << QString();
     QTest::newRow("empty, n") << encrypt << QStringList{{}, {}, QStringLiteral("n")} << 1
                               << refused;
     QTest::newRow("empty, Enter") << encrypt << QStringList{{}, {}, {}} << 1 << refused;
@@ -137,14 +153,17 @@ void TestCliTerminal::promptsWithoutEcho()
     TCryptoAPI crypto(win::CALG_RC4);
     QVERIFY(crypto.SetPassword(answers.first()));
     const QString armour = crypto.Encrypt(u"the text");
-    const bool encrypt = command == QLatin1String("encrypt");
+    QStringList args = command.split(u' ');
+    const bool encrypt = args.first() == QLatin1String("encrypt");
+    const bool oldFormat = args.contains(QStringLiteral("--old-format"));
     if (!encrypt) {
         SaveDocumentFile(doc, armour);
     }
-    QStringList args = {command, doc};
     if (encrypt) {
-        args.insert(1, QStringLiteral("-o"));
-    } else if (command == QLatin1String("check")) {
+        args.append(QStringLiteral("-o"));
+    }
+    args.append(doc);
+    if (args.first() == QLatin1String("check")) {
         args.append(QStringLiteral("--ask-password"));
     }
     start(args);
@@ -168,16 +187,29 @@ void TestCliTerminal::promptsWithoutEcho()
     if (encrypt && code == 0) {
         QFile written(doc);
         QVERIFY(written.open(QIODevice::ReadOnly));
-        QCOMPARE(written.size(), DocumentFileSize);
-        QCOMPARE(QString::fromLatin1(written.readAll()).remove(u'\r').remove(u'\n'),
-                 QString(armour).remove(u'\r').remove(u'\n'));
+        const QByteArray bytes = written.readAll();
+        if (oldFormat) {
+            QCOMPARE(bytes.size(), DocumentFileSize);
+            QCOMPARE(QString::fromLatin1(bytes).remove(u'\r').remove(u'\n'),
+                     QString(armour).remove(u'\r').remove(u'\n'));
+        } else {
+            // The password typed is the one the editor derives the key from.
+            QString problem;
+            const auto file = ParseStrongFile(bytes, problem);
+            QVERIFY2(file, qPrintable(problem));
+            QByteArray content;
+            QVERIFY(OpenStrongDocument(
+                *file, DeriveStrongKey(SecretBytes::FromPassword(answers.first()), file->header),
+                content));
+            QCOMPARE(content, QByteArray("the text"));
+        }
     } else if (encrypt) {
         QVERIFY(!QFile::exists(doc));
         QVERIFY(m_process.readAllStandardError().contains(message.toUtf8()));
     } else if (command == QLatin1String("check")) {
-        QVERIFY(m_process.readAllStandardOutput().endsWith(": OK, a document (2,500 lines of 80 "
-                                                           "symbols, 205,000 bytes), and the "
-                                                           "password is right\n"));
+        QVERIFY(m_process.readAllStandardOutput().endsWith(
+            ": OK, an old-format document (2,500 lines of 80 symbols, 205,000 bytes), and the "
+            "password is right\n"));
     } else {
         QCOMPARE(m_process.readAllStandardOutput(), QByteArray("the text"));
     }
@@ -195,6 +227,58 @@ void TestCliTerminal::interruptRestoresEcho()
     QCOMPARE(m_process.exitStatus(), QProcess::CrashExit);
     QVERIFY(echoOn());
     QVERIFY(!QFile::exists(doc));
+}
+
+// A file that cannot be read or written is refused before the password is
+// asked.
+void TestCliTerminal::refusedBeforeAnyPrompt_data()
+{
+    QTest::addColumn<QStringList>("args"); // %D: the test's folder
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message");
+    const QString greedy = QStringLiteral("asks for 4096 MiB of memory");
+    QTest::newRow("decrypt of a file asking for 4 GiB")
+        << QStringList{QStringLiteral("decrypt"), QStringLiteral("%D/greedy.vsk")} << 2 << greedy;
+    QTest::newRow("check --ask-password of a file asking for 4 GiB")
+        << QStringList{QStringLiteral("check"), QStringLiteral("%D/greedy.vsk"),
+                       QStringLiteral("--ask-password")}
+        << 2 << greedy;
+    QTest::newRow("convert of a strong file")
+        << QStringList{QStringLiteral("convert"), QStringLiteral("%D/strong.vsk")} << 5
+        << QStringLiteral("already in the strong format");
+    QTest::newRow("encrypt of content over 2 MiB")
+        << QStringList{QStringLiteral("encrypt"), QStringLiteral("%D/big.txt"),
+                       QStringLiteral("-o"), QStringLiteral("%D/big.vsk")}
+        << 2 << QStringLiteral("larger than 2 MiB");
+}
+
+void TestCliTerminal::refusedBeforeAnyPrompt()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(QString, message);
+    StrongFile greedy;
+    greedy.header.cost = {4u * 1024 * 1024, 3};
+    greedy.ciphertext = QByteArray(StrongCiphertextSize(0), 'x');
+    const QList<std::pair<QString, QByteArray>> files = {
+        {QStringLiteral("greedy.vsk"), FormatStrongFile(greedy)},
+        {QStringLiteral("strong.vsk"),
+         SealStrongDocument("text", SecretBytes::FromPassword(u"pw"), MinStrongCost)},
+        {QStringLiteral("big.txt"), QByteArray(StrongContentLimit + 1, 'b')},
+    };
+    for (const auto &[name, bytes] : files) {
+        QFile file(m_dir.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    }
+    args.replaceInStrings(QStringLiteral("%D"), m_dir.path());
+    start(args);
+    m_process.closeWriteChannel();
+    QVERIFY(m_process.waitForFinished(20000));
+    QCOMPARE(m_process.exitCode(), code);
+    QVERIFY(m_process.readAllStandardError().contains(message.toUtf8()));
+    drain(); // the program has ended: all it wrote to the terminal is there
+    QVERIFY2(m_transcript.isEmpty(), m_transcript.constData());
+    QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("big.vsk"))));
 }
 
 QTEST_GUILESS_MAIN(TestCliTerminal)

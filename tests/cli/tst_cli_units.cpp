@@ -61,33 +61,31 @@ void TestCliUnits::parse_data()
     QTest::addColumn<QString>("output");
     QTest::addColumn<bool>("force");
     QTest::addColumn<int>("fd");
-    const auto args = [](const char *line) {
-        return QString::fromUtf8(line).split(u' ', Qt::SkipEmptyParts);
+    QTest::addColumn<bool>("oldFormat");
+    const auto row = [](const char *name, const char *line, Command command, const char *input,
+                        const char *output, bool force = false, int fd = -1,
+                        bool oldFormat = false) {
+        QTest::newRow(name) << QString::fromUtf8(line).split(u' ', Qt::SkipEmptyParts) << command
+                            << QString::fromUtf8(input) << QString::fromUtf8(output) << force << fd
+                            << oldFormat;
     };
-    QTest::newRow("decrypt") << args("decrypt f") << Command::Decrypt << "f"
-                             << "" << false << -1;
-    QTest::newRow("decrypt to stdout") << args("decrypt f -o -") << Command::Decrypt << "f"
-                                       << "-" << false << -1;
-    QTest::newRow("encrypt stdin") << args("encrypt -o d") << Command::Encrypt << "-"
-                                   << "d" << false << -1;
-    QTest::newRow("long forms") << args("encrypt in --output=d --force --password-fd=3")
-                                << Command::Encrypt << "in"
-                                << "d" << true << 3;
-    QTest::newRow("options first") << args("--password-fd 0 decrypt f") << Command::Decrypt << "f"
-                                   << "" << false << 0;
-    QTest::newRow("-- ends options") << args("decrypt -- -f") << Command::Decrypt << "-f"
-                                     << "" << false << -1;
-    QTest::newRow("-o joined") << args("encrypt -od") << Command::Encrypt << "-"
-                               << "d" << false << -1;
-    QTest::newRow("-o value with a dash") << args("encrypt -o -x") << Command::Encrypt << "-"
-                                          << "-x" << false << -1;
-    QTest::newRow("non-ASCII name")
-        << args("check d\u00e4\u6587") << Command::Check << "d\u00e4\u6587"
-        << "" << false << -1;
-    QTest::newRow("--help wins") << args("encrypt --help") << Command::Help << ""
-                                 << "" << false << -1;
-    QTest::newRow("--version") << args("--version") << Command::Version << ""
-                               << "" << false << -1;
+    row("decrypt", "decrypt f", Command::Decrypt, "f", "");
+    row("decrypt to stdout", "decrypt f -o -", Command::Decrypt, "f", "-");
+    row("encrypt stdin", "encrypt -o d", Command::Encrypt, "-", "d");
+    row("long forms", "encrypt in --output=d --force --password-fd=3", Command::Encrypt, "in", "d",
+        true, 3);
+    row("options first", "--password-fd 0 decrypt f", Command::Decrypt, "f", "", false, 0);
+    row("-- ends options", "decrypt -- -f", Command::Decrypt, "-f", "");
+    row("-o joined", "encrypt -od", Command::Encrypt, "-", "d");
+    row("-o value with a dash", "encrypt -o -x", Command::Encrypt, "-", "-x");
+    row("non-ASCII name", "check d\u00e4\u6587", Command::Check, "d\u00e4\u6587", "");
+    row("encrypt --old-format", "encrypt --old-format -o d --force", Command::Encrypt, "-", "d",
+        true, -1, true);
+    row("convert in place", "convert f --password-fd 3", Command::Convert, "f", "", false, 3);
+    row("convert -o", "convert f -o g", Command::Convert, "f", "g");
+    row("convert stdin -o", "convert - -o g", Command::Convert, "-", "g");
+    row("--help wins", "encrypt --help", Command::Help, "", "");
+    row("--version", "--version", Command::Version, "", "");
 }
 
 void TestCliUnits::parse()
@@ -99,6 +97,7 @@ void TestCliUnits::parse()
     QTEST(QString::fromUtf8(options.output), "output");
     QTEST(options.force, "force");
     QTEST(options.passwordFd, "fd");
+    QTEST(options.oldFormat, "oldFormat");
 }
 
 void TestCliUnits::parseRefuses_data()
@@ -113,6 +112,14 @@ void TestCliUnits::parseRefuses_data()
     QTest::newRow("--ask-password and --password-fd")
         << L{"check", "f", "--ask-password", "--password-fd", "3"} << 1 << "exclude each other";
     QTest::newRow("encrypt -o -") << L{"encrypt", "-o", "-"} << 1 << "-o - is for decrypt only";
+    QTest::newRow("convert -o -") << L{"convert", "f", "-o", "-"} << 1
+                                  << "-o - is for decrypt only";
+    QTest::newRow("convert stdin in place") << L{"convert", "-"} << 1 << "name the document";
+    QTest::newRow("convert --force")
+        << L{"convert", "f", "--force"} << 1 << "--force applies to encrypt and decrypt only";
+    QTest::newRow("convert without FILE") << L{"convert"} << 1 << "convert needs a FILE";
+    QTest::newRow("decrypt --old-format")
+        << L{"decrypt", "f", "--old-format"} << 1 << "--old-format applies to encrypt only";
     QTest::newRow("fd not a number") << L{"decrypt", "f", "--password-fd", "x3"} << 1 << "not 'x3'";
     QTest::newRow("negative fd") << L{"decrypt", "f", "--password-fd=-1"} << 1 << "not '-1'";
     QTest::newRow("-o twice") << L{"encrypt", "-o", "a", "-o", "b"} << 1 << "more than once";
@@ -175,6 +182,7 @@ void TestCliUnits::passwordLine_data()
     QTest::newRow("inner CR kept") << QByteArray("a\rb\n") << "a\rb" << QByteArray();
     QTest::newRow("no line end") << QByteArray("p w") << "p w" << QByteArray();
     QTest::newRow("UTF-8") << QByteArray("\xC3\xA4\n") << "\u00e4" << QByteArray();
+    QTest::newRow("beyond Latin-1") << QByteArray("\xE2\x82\xAC\n") << "\u20ac" << QByteArray();
 }
 
 void TestCliUnits::passwordLine()
@@ -184,7 +192,8 @@ void TestCliUnits::passwordLine()
     QCOMPARE(::pipe(fds), 0);
     QCOMPARE(::write(fds[1], stream.constData(), stream.size()), ssize_t(stream.size()));
     ::close(fds[1]);
-    QTEST(ReadPasswordFromFd(fds[0]), "password");
+    // The password's UTF-8 bytes, as the strong format derives its key from them.
+    QTEST(QString::fromUtf8(ReadPasswordFromFd(fds[0]).view()), "password");
     // Nothing after the line was consumed.
     char rest[64] = {};
     const ssize_t n = ::read(fds[0], rest, sizeof rest);
