@@ -144,7 +144,7 @@ bool parseCost(QByteArrayView line, StrongCost &cost, QString &problem)
     }
     if (*memory > MaxStrongCost.memoryKiB) {
         problem = tr("The file asks for %1 MiB of memory to open; at most %2 MiB are allowed.")
-                      .arg(*memory / 1024)
+                      .arg((*memory + 1023) / 1024)
                       .arg(MaxStrongCost.memoryKiB / 1024);
         return false;
     }
@@ -180,6 +180,11 @@ qsizetype MaxStrongFileBytes()
 
 bool ClaimsStrongFormat(QByteArrayView bytes)
 {
+    // An editor may have put a byte-order mark in front: the file is still
+    // one, refused as not well-formed rather than shown as text.
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        bytes = bytes.sliced(3);
+    }
     const QByteArrayView name(StrongFormatName);
     return bytes.startsWith(name) && (bytes.size() == name.size() || bytes[name.size()] == ' ' ||
                                       bytes[name.size()] == '\r' || bytes[name.size()] == '\n');
@@ -210,8 +215,35 @@ QByteArray FormatStrongFile(const StrongFile &file)
     return text;
 }
 
+namespace {
+
+// A later version may change everything after its first line; it is named
+// before any rule of this version is applied.
+std::optional<std::uint64_t> laterVersion(QByteArrayView bytes)
+{
+    const QByteArrayView name(StrongFormatName);
+    QByteArrayView line = bytes.first(std::max<qsizetype>(0, bytes.indexOf('\n')));
+    if (line.endsWith('\r')) {
+        line.chop(1);
+    }
+    if (line.size() <= name.size() + 1 || !line.startsWith(name) || line[name.size()] != ' ') {
+        return std::nullopt;
+    }
+    const auto version = parseNumber(line.sliced(name.size() + 1));
+    return version && *version > std::uint64_t(StrongFormatVersion) ? version : std::nullopt;
+}
+
+} // namespace
+
 std::optional<StrongFile> ParseStrongFile(QByteArrayView bytes, QString &problem)
 {
+    if (const auto version = laterVersion(bytes)) {
+        problem = tr("The file is a strong document of version %1, which this version of "
+                     "Veskel cannot read; it reads version %2.")
+                      .arg(*version)
+                      .arg(StrongFormatVersion);
+        return std::nullopt;
+    }
     if (bytes.size() > MaxStrongFileBytes()) {
         problem = tr("The file is larger than any strong document can be.");
         return std::nullopt;
@@ -226,20 +258,9 @@ std::optional<StrongFile> ParseStrongFile(QByteArrayView bytes, QString &problem
         return std::nullopt;
     }
     StrongFile file;
-    const QByteArrayView name(StrongFormatName);
     if (all[0] != QByteArrayView(firstLine())) {
-        const auto version =
-            all[0].size() > name.size() + 1 && all[0].startsWith(name) && all[0][name.size()] == ' '
-                ? parseNumber(all[0].sliced(name.size() + 1))
-                : std::nullopt;
         problem =
-            version && *version > std::uint64_t(StrongFormatVersion)
-                ? tr("The file is a strong document of version %1, which this version of "
-                     "Veskel cannot read; it reads version %2.")
-                      .arg(*version)
-                      .arg(StrongFormatVersion)
-                : notCanonical(
-                      tr("its first line is not \"%1\"").arg(QString::fromLatin1(firstLine())));
+            notCanonical(tr("its first line is not \"%1\"").arg(QString::fromLatin1(firstLine())));
         return std::nullopt;
     }
     if (!parseCost(all[1], file.header.cost, problem)) {
