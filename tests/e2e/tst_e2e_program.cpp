@@ -28,10 +28,15 @@ QByteArray cli(const QStringList &arguments, const QByteArray &input, int *exitC
     return process.readAllStandardOutput();
 }
 
-bool writeDocument(const QString &path, const QByteArray &text)
+// The companion writes the strong format unless told otherwise.
+bool writeDocument(const QString &path, const QByteArray &text, bool strong = false)
 {
     int code = -1;
-    cli({"encrypt", "-o", path, "--password-fd", "0"}, "pw\n" + text, &code);
+    QStringList arguments{"encrypt", "-o", path, "--password-fd", "0"};
+    if (!strong) {
+        arguments << "--old-format";
+    }
+    cli(arguments, "pw\n" + text, &code);
     return code == 0;
 }
 
@@ -249,7 +254,7 @@ private slots:
         typeNewPassword("pw", "pw");
         const QString question = m_x->waitForWindow("^veskel$");
         QVERIFY(!question.isEmpty());
-        m_x->key(question, "alt+y");
+        m_x->key(question, "alt+o"); // Save in the old format
         QTRY_COMPARE_WITH_TIMEOUT(readAll(path).size(), 205000, 5000);
         const QByteArray text = decrypted(path);
         QVERIFY2(text.startsWith("abab") && text.size() > 4, text.constData());
@@ -470,6 +475,40 @@ private slots:
         m_x->key(main, "alt+f x");
         QCOMPARE(program.waitForExit(), 0);
         QCOMPARE(readAll(path), before);
+    }
+
+    // A strong document: a mistyped password is refused and asked again,
+    // and Ctrl+S writes the document back in its own format, with its
+    // password asked once.
+    void strongDocumentKeepsItsFormat()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("strong.vsk");
+        QVERIFY(writeDocument(path, "body", true));
+        Program program(*m_x, dir, {path});
+        QString prompt = m_x->waitForWindow("^Set Password$");
+        QVERIFY(!prompt.isEmpty());
+        m_x->type(prompt, "pq");
+        m_x->key(prompt, "Return");
+        answerQuestion("Return"); // "The password is wrong, or the file has been changed ..."
+        prompt = m_x->waitForWindow("^Set Password$");
+        QVERIFY(!prompt.isEmpty());
+        m_x->type(prompt, "pw");
+        m_x->key(prompt, "Return");
+        const QString main = m_x->waitForWindow(titlePattern(path));
+        QVERIFY(!main.isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow("^Set Password$", 10).isEmpty(), 5000);
+        m_x->type(main, "new ");
+        m_x->key(main, "ctrl+s");
+        prompt = m_x->waitForWindow("^Set Password$");
+        QVERIFY(!prompt.isEmpty());
+        m_x->type(prompt, "pw");
+        m_x->key(prompt, "Return");
+        QTRY_VERIFY_WITH_TIMEOUT(decrypted(path).contains("new body"), 10000);
+        QVERIFY(readAll(path).startsWith("VESKEL-STRONG-DOCUMENT 1\n"));
+        QVERIFY(decrypted(path).startsWith("{\\rtf1"));
+        m_x->key(main, "alt+f x"); // unchanged since the save: nothing asked
+        QCOMPARE(program.waitForExit(), 0);
     }
 
     // Ctrl+S writes the document under its password; a close whose password
