@@ -391,10 +391,12 @@ private slots:
         QVERIFY(!prompt.isEmpty());
         const QString main = m_x->waitForWindow(titlePattern(QString())); // opened, not yet shown
         QVERIFY(!main.isEmpty());
-        const QRect over = m_x->frameOf(main);
-        QVERIFY(over.isValid());
+        QVERIFY(m_x->frameOf(main).isValid());
         QRect outer;
+        // Both frames are read again each time: the window manager may still
+        // be framing or placing either window.
         const auto offCentre = [&] {
+            const QRect over = m_x->frameOf(main);
             outer = m_x->frameOf(prompt);
             const QPoint centred(over.x() + (over.width() - outer.width()) / 2,
                                  over.y() + (over.height() - outer.height()) / 2);
