@@ -2,6 +2,7 @@
 // typed, to the decrypted text laid out, against bare Qt loading the same
 // text.
 #include "app/documentworkflow.h"
+#include "benchhost.h"
 #include "benchlayout.h"
 #include "benchratio.h"
 #include "cipher/cryptoapi.h"
@@ -16,6 +17,7 @@
 #include <QTextEdit>
 
 using namespace veskel;
+using veskel::bench::BenchHost;
 using veskel::bench::layOut;
 
 namespace {
@@ -48,35 +50,9 @@ QString documentPath()
     return path;
 }
 
-// The window's side of an open with the password already typed.
-class BenchHost : public DocumentHost
-{
-public:
-    TRichEditor editor;
-    QString path;
-    TRichEditor &Editor() override { return editor; }
-    QString DocumentPath() const override { return path; }
-    void SetFileName(const QString &p) override { path = p; }
-    int ShowPasswordDialog() override { return 1; }
-    QString PasswordText() const override { return kPassword; }
-    int ShowPasswordAgain(QString &typed) override
-    {
-        typed = kPassword;
-        return 1;
-    }
-    void ShowMessage(const QString &) override {}
-    LossyAnswer ConfirmLossySave(const OldFormatLoss &) override { return LossyAnswer::Cancel; }
-    bool ConfirmOverwriteChanged(const QString &) override { return false; }
-    UnsavedAnswer AskSaveChanges(const QString &) override { return UnsavedAnswer::Discard; }
-    WrongPasswordAnswer AskAfterWrongPassword() override { return WrongPasswordAnswer::TryAgain; }
-    bool ChooseSavePath(QString &, DocumentFormat &) override { return false; }
-    void ShowFormat(DocumentFormat) override {}
-    void SetBusy(bool) override {}
-};
-
 void decryptAndShow(benchmark::State &state)
 {
-    BenchHost host;
+    BenchHost host{kPassword};
     host.editor.Properties().setAutoURLDetect(true);
     host.editor.Properties().setScrollBars(ssBoth);
     host.editor.resize(800, 600);

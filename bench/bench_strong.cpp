@@ -3,6 +3,7 @@
 // window's workflow (a long note, from the file to the text laid out), are
 // compared with one derivation at the default costs.
 #include "app/documentworkflow.h"
+#include "benchhost.h"
 #include "benchlayout.h"
 #include "benchratio.h"
 #include "cipher/strongdocument.h"
@@ -14,6 +15,7 @@
 #include <QTemporaryDir>
 
 using namespace veskel;
+using veskel::bench::BenchHost;
 using veskel::bench::layOut;
 
 namespace {
@@ -85,40 +87,16 @@ QString noteText()
     return text;
 }
 
-class BenchHost : public DocumentHost
-{
-public:
-    TRichEditor editor;
-    QString path;
-    TRichEditor &Editor() override { return editor; }
-    QString DocumentPath() const override { return path; }
-    void SetFileName(const QString &p) override { path = p; }
-    int ShowPasswordDialog() override { return 1; }
-    QString PasswordText() const override { return kPassword; }
-    int ShowPasswordAgain(QString &typed) override
-    {
-        typed = kPassword;
-        return 1;
-    }
-    void ShowMessage(const QString &) override {}
-    LossyAnswer ConfirmLossySave(const OldFormatLoss &) override { return LossyAnswer::Cancel; }
-    bool ConfirmOverwriteChanged(const QString &) override { return true; }
-    UnsavedAnswer AskSaveChanges(const QString &) override { return UnsavedAnswer::Discard; }
-    WrongPasswordAnswer AskAfterWrongPassword() override { return WrongPasswordAnswer::TryAgain; }
-    bool ChooseSavePath(QString &, DocumentFormat &) override { return false; }
-    void ShowFormat(DocumentFormat) override {}
-    void SetBusy(bool) override {}
-};
-
 struct Window
 {
-    BenchHost host;
+    BenchHost host{kPassword};
     DocumentWorkflow workflow{host};
     Window()
     {
         host.editor.Properties().setAutoURLDetect(true);
         host.editor.resize(800, 600);
         host.editor.show();
+        host.overwriteChanged = true; // the same copy is saved over again and again
     }
     void lay() { layOut(win::TextViewOf(host.editor.InnerWindow())->document()); }
 };
