@@ -83,6 +83,61 @@ QByteArray firstLine()
     return QByteArray(StrongFormatName) + ' ' + QByteArray::number(StrongFormatVersion);
 }
 
+// The bytes of base64 in its one spelling, given as lines of whole quartets:
+// the standard alphabet, '=' only as the last one or two symbols, and the
+// bits that the last symbol carries beyond the data all zero.
+std::optional<QByteArray> decodeCanonicalBase64(const QList<QByteArrayView> &lines)
+{
+    static constexpr std::array<unsigned char, 256> values = [] {
+        constexpr char symbols[] =
+            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        std::array<unsigned char, 256> table{};
+        table.fill(0xFF);
+        for (unsigned char i = 0; i < 64; ++i) {
+            table[static_cast<unsigned char>(symbols[i])] = i;
+        }
+        return table;
+    }();
+    qsizetype symbols = 0;
+    for (const QByteArrayView line : lines) {
+        if (line.size() % 4 != 0) {
+            return std::nullopt;
+        }
+        symbols += line.size();
+    }
+    if (symbols == 0) {
+        return std::nullopt;
+    }
+    const QByteArrayView lastLine = lines.constLast();
+    const qsizetype pads = lastLine.endsWith("==") ? 2 : lastLine.endsWith('=') ? 1 : 0;
+    QByteArray bytes(symbols / 4 * 3, Qt::Uninitialized);
+    auto *out = reinterpret_cast<unsigned char *>(bytes.data());
+    for (const QByteArrayView line : lines) {
+        const auto *in = reinterpret_cast<const unsigned char *>(line.data());
+        const bool last = line.data() == lastLine.data();
+        for (qsizetype at = 0; at < line.size(); at += 4, out += 3) {
+            const bool final = last && at + 4 == line.size();
+            const unsigned a = values[in[at]];
+            const unsigned b = values[in[at + 1]];
+            const unsigned c = final && pads == 2 ? 0 : values[in[at + 2]];
+            const unsigned d = final && pads >= 1 ? 0 : values[in[at + 3]];
+            if ((a | b | c | d) > 63) {
+                return std::nullopt;
+            }
+            // Padding stands for zero bits only.
+            if (final && ((pads == 2 && (b & 0x0F) != 0) || (pads == 1 && (c & 0x03) != 0))) {
+                return std::nullopt;
+            }
+            const unsigned quartet = a << 18 | b << 12 | c << 6 | d;
+            out[0] = static_cast<unsigned char>(quartet >> 16);
+            out[1] = static_cast<unsigned char>(quartet >> 8);
+            out[2] = static_cast<unsigned char>(quartet);
+        }
+    }
+    bytes.chop(pads);
+    return bytes;
+}
+
 // Splits the file into lines, all ended by the line end of the first one.
 std::optional<QList<QByteArrayView>> splitLines(QByteArrayView bytes, QString &problem)
 {
@@ -282,7 +337,6 @@ std::optional<StrongFile> ParseStrongFile(QByteArrayView bytes, QString &problem
         problem = notCanonical(tr("its last line is not \"%1\"").arg(QLatin1String(StrongEndLine)));
         return std::nullopt;
     }
-    QByteArray body;
     for (qsizetype i = 4; i < all.size() - 1; ++i) {
         const bool last = i == all.size() - 2;
         if (all[i].isEmpty() || all[i].size() > StrongBodyLineLength ||
@@ -290,20 +344,18 @@ std::optional<StrongFile> ParseStrongFile(QByteArrayView bytes, QString &problem
             problem = notCanonical(tr("line %1 is not a line of the body").arg(i + 1));
             return std::nullopt;
         }
-        body += all[i];
     }
-    auto decoded = QByteArray::fromBase64Encoding(body, QByteArray::AbortOnBase64DecodingErrors);
-    // Re-encoding catches every other spelling of the same bytes.
-    if (!decoded || decoded.decoded.toBase64() != body) {
+    auto decoded = decodeCanonicalBase64(all.sliced(4, all.size() - 5));
+    if (!decoded) {
         problem = notCanonical(tr("its body is not canonical base64"));
         return std::nullopt;
     }
-    const qsizetype padded = decoded.decoded.size() - qsizetype(StrongTagBytes);
+    file.ciphertext = std::move(*decoded);
+    const qsizetype padded = file.ciphertext.size() - qsizetype(StrongTagBytes);
     if (padded < StrongBucketBytes || padded % StrongBucketBytes != 0 || padded > maxPaddedSize()) {
         problem = notCanonical(tr("its body has a length no save writes"));
         return std::nullopt;
     }
-    file.ciphertext = std::move(decoded.decoded);
     return file;
 }
 

@@ -314,6 +314,10 @@ private slots:
             << withLine(f, -2, lastBody.left(pad)) << "not canonical base64";
         QTest::newRow("URL-safe symbol")
             << withLine(f, 4, "-" + body1.mid(1)) << "not canonical base64";
+        QTest::newRow("padding inside the body")
+            << withLine(f, 4, body1.left(30) + '=' + body1.mid(31)) << "not canonical base64";
+        QTest::newRow("one padding symbol too many")
+            << withLine(f, -2, lastBody.left(pad - 1) + "==") << "not canonical base64";
         QTest::newRow("blank in the body")
             << withLine(f, 4, body1.left(30) + ' ' + body1.mid(31)) << "not canonical base64";
         QTest::newRow("NUL in the body")
