@@ -26,6 +26,13 @@ QByteArray digestOf(const QByteArray &bytes)
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
 }
 
+QByteArray digestOf(const QString &text)
+{
+    return QCryptographicHash::hash(
+        QByteArrayView(reinterpret_cast<const char *>(text.utf16()), text.size() * 2),
+        QCryptographicHash::Sha256);
+}
+
 // The busy cursor for as long as a key derivation runs.
 class BusyScope
 {
@@ -49,12 +56,19 @@ DocumentWorkflow::DocumentWorkflow(DocumentHost &host)
     : m_host(host)
 {}
 
-// The rich text's digest: formatting counts as a change too.
+// A digest of what a save keeps: a strong document's rich text, an old
+// document's plain text. Formatting, which the old format cannot keep, makes
+// an old document modified by itself (see IsModified).
 QByteArray DocumentWorkflow::contentDigest()
 {
-    QByteArray rtf = m_host.Editor().RichText();
-    const WipedOnExit wipeRtf(rtf);
-    return digestOf(rtf);
+    if (m_format == DocumentFormat::Strong) {
+        QByteArray rtf = m_host.Editor().RichText();
+        const WipedOnExit wipeRtf(rtf);
+        return digestOf(rtf);
+    }
+    QString text = m_host.Editor().Text();
+    const WipedOnExit wipeText(text);
+    return digestOf(text);
 }
 
 void DocumentWorkflow::markUnchanged()
@@ -65,7 +79,8 @@ void DocumentWorkflow::markUnchanged()
 bool DocumentWorkflow::IsModified()
 {
     if (!m_host.DocumentPath().isEmpty()) {
-        return contentDigest() != m_unchangedDigest;
+        return contentDigest() != m_unchangedDigest ||
+               (m_format == DocumentFormat::Old && m_host.Editor().HasFormatting());
     }
     QString text = m_host.Editor().Text();
     const bool modified = !text.isEmpty();
@@ -196,11 +211,11 @@ SaveOutcome DocumentWorkflow::saveStrong(const QString &path, const QString &pas
 void DocumentWorkflow::savedAs(const QString &path, const QString &password, DocumentFormat format)
 {
     m_host.SetFileName(path);
+    m_format = format;
+    m_host.ShowFormat(format);
     markUnchanged();
     m_password.Remember(password);
     m_shownDespiteCheck = false;
-    m_format = format;
-    m_host.ShowFormat(format);
     m_stampPath = path;
     m_stamp = StampFile(path);
 }
