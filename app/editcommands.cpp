@@ -1,4 +1,6 @@
 // TForm1's bars, edit commands, caret indicator and links.
+#include "app/linkpolicy.h"
+#include "app/messageboxes.h"
 #include "editor/richeditor.h"
 #include "platform/winui/shell.h"
 #include "runtime/strtoint.h"
@@ -158,8 +160,28 @@ void TForm1::memo1MouseDown()
 
 void TForm1::memo1PropertiesURLClick(const QString &urlText)
 {
+    // A document may come from anyone: only web and mail links open at a
+    // click; anything else is asked about with its whole target, and a local
+    // file that would run is never handed to the desktop.
+    const LinkDecision decision = DecideLink(urlText);
+    QString file = urlText;
+    switch (decision.action) {
+    case LinkAction::Open:
+        break;
+    case LinkAction::Ask:
+        file = decision.target.toString(QUrl::FullyEncoded);
+        if (!AskYesNo(this, tr("Open \"%1\"?").arg(file))) {
+            return;
+        }
+        break;
+    case LinkAction::Refuse:
+        ShowPlainMessage(this,
+                         tr("Veskel does not open \"%1\": %2.")
+                             .arg(decision.target.toString(QUrl::FullyEncoded), decision.reason));
+        return;
+    }
     // The result is not looked at: a link the desktop cannot open shows nothing.
-    win::ShellExecuteW(this, u"open", reinterpret_cast<const win::WCHAR *>(urlText.utf16()), u"",
+    win::ShellExecuteW(this, u"open", reinterpret_cast<const win::WCHAR *>(file.utf16()), u"",
                        nullptr, win::SW_SHOWNORMAL);
 }
 

@@ -3,18 +3,22 @@
 #include "platform/richedit/plaintext.h"
 #include "platform/richedit/richeditview_p.h"
 #include "platform/rtf/rtfwriter.h"
+#include "platform/winui/shell.h"
 #include "runtime/memory.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QHelpEvent>
 #include <QImage>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
 #include <QTextLayout>
+#include <QToolTip>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -419,9 +423,27 @@ bool RichEditWindow::sendLinkNotification(UINT message, const QPoint &viewportPo
 // ---------------------------------------------------------------------------
 // Events
 
-void RichEditWindow::beforeViewportEvent(QEvent *event)
+bool RichEditWindow::beforeViewportEvent(QEvent *event)
 {
     switch (event->type()) {
+    case QEvent::ToolTip: {
+        // The whole target shows while the pointer rests on a link, so that
+        // what the text shows can be compared with what a click would open.
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const CHARRANGE range = m_links.linkUnder(help->pos());
+        if (range.cpMin < 0) {
+            return false;
+        }
+        QTextCursor cursor(document());
+        cursor.setPosition(range.cpMin);
+        cursor.setPosition(range.cpMax, QTextCursor::KeepAnchor);
+        const QUrl target = ShellTarget(cursor.selectedText());
+        QToolTip::showText(help->globalPos(),
+                           target.isValid() ? target.toString(QUrl::FullyEncoded)
+                                            : cursor.selectedText(),
+                           viewport());
+        return true;
+    }
     case QEvent::Paint:
     case QEvent::Resize:
         flush();
@@ -462,6 +484,7 @@ void RichEditWindow::beforeViewportEvent(QEvent *event)
     default:
         break;
     }
+    return false;
 }
 
 void RichEditWindow::keyPress(QKeyEvent *event)

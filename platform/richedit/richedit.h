@@ -160,7 +160,8 @@ private:
     friend class RichEditView;
 
     // The text view's events, which the view hands over.
-    void beforeViewportEvent(QEvent *event);
+    // True when the event was handled here and the view must not see it.
+    bool beforeViewportEvent(QEvent *event);
     void keyPress(QKeyEvent *event);
     void contextMenu(QContextMenuEvent *event);
     QMimeData *mimeDataFromSelection() const;

@@ -12,8 +12,7 @@ RichEditView::RichEditView(RichEditWindow &window)
 
 bool RichEditView::viewportEvent(QEvent *event)
 {
-    m_window.beforeViewportEvent(event);
-    return QTextEdit::viewportEvent(event);
+    return m_window.beforeViewportEvent(event) || QTextEdit::viewportEvent(event);
 }
 
 void RichEditView::keyPressEvent(QKeyEvent *event)

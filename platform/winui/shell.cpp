@@ -15,11 +15,16 @@ HINSTANCE ShellExecuteW(QWidget *, LPCWSTR verb, LPCWSTR file, LPCWSTR, LPCWSTR,
     if (!action.isEmpty() && action.compare(QStringLiteral("open"), Qt::CaseInsensitive) != 0) {
         return SE_ERR_NOASSOC;
     }
-    const QUrl url = QUrl::fromUserInput(QString::fromUtf16(file));
+    const QUrl url = ShellTarget(QString::fromUtf16(file));
     if (!url.isValid()) {
         return SE_ERR_FNF;
     }
     return QDesktopServices::openUrl(url) ? 42 : SE_ERR_NOASSOC;
+}
+
+QUrl ShellTarget(const QString &file)
+{
+    return QUrl::fromUserInput(file);
 }
 
 } // namespace win

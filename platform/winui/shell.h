@@ -4,6 +4,9 @@
 #include "platform/win/process.h"
 #include "platform/win/wintypes.h"
 
+#include <QString>
+
+class QUrl;
 class QWidget;
 
 namespace win {
@@ -17,5 +20,10 @@ inline constexpr HINSTANCE SE_ERR_NOASSOC = 31;
 // ("www.example.org"), a path as a file.
 HINSTANCE ShellExecuteW(QWidget *window, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
                         LPCWSTR directory, int showCommand);
+
+// What ShellExecuteW hands to the desktop for a file or link text: the text
+// as a web address, a path as a file, a URL as it is. Invalid when it would
+// hand nothing.
+QUrl ShellTarget(const QString &file);
 
 } // namespace win
