@@ -27,12 +27,14 @@ QTemporaryDir *g_dir = nullptr;
 
 enum Kind
 {
-    Prose,  // plain ASCII lines of words
-    Armour, // 80 printable symbols and CR LF a line, as a document file holds
-    Binary, // random bytes
-    LongRun // one line of letters without a blank
+    Prose,   // plain ASCII lines of words
+    Armour,  // 80 printable symbols and CR LF a line, as a document file holds
+    Binary,  // random bytes
+    LongRun, // one line of letters without a blank
+    RtfRuns, // RTF: one paragraph of many short formatting runs
+    RtfPars  // RTF: nothing but paragraph marks
 };
-const char *const kKindNames[] = {"prose", "armour", "binary", "long-run"};
+const char *const kKindNames[] = {"prose", "armour", "binary", "long-run", "rtf-runs", "rtf-pars"};
 
 QByteArray contentOf(Kind kind, qint64 size)
 {
@@ -46,6 +48,14 @@ QByteArray contentOf(Kind kind, qint64 size)
     }
     if (kind == LongRun) {
         return QByteArray(size, 'x');
+    }
+    if (kind == RtfRuns || kind == RtfPars) {
+        const QByteArray unit = kind == RtfRuns ? "\\b x\\b0 y\\i z\\i0 " : "\\par\n";
+        bytes = "{\\rtf1\\ansi ";
+        while (bytes.size() + unit.size() + 1 <= size) {
+            bytes += unit;
+        }
+        return bytes + '}';
     }
     const QByteArray prose("A plain text line with some words in it, written again and again.\n");
     const char *alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+-";
@@ -71,7 +81,8 @@ QString pathOf(Kind kind, qint64 size)
         path =
             g_dir->filePath(QStringLiteral("%1-%2").arg(QLatin1String(kKindNames[kind])).arg(size));
         QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(contentOf(kind, size)) != size) {
+        const QByteArray content = contentOf(kind, size);
+        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size()) {
             path.clear();
         }
     }
@@ -179,6 +190,15 @@ BENCHMARK(BM_QtSetPlainText)
     ->Args({Prose, 10 * kMiB})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
+// Shapes of RTF that a reader which is not linear takes minutes over.
+BENCHMARK(BM_LoadFile)
+    ->ArgsProduct({{RtfRuns}, {200 * 1024, 400 * 1024, 2 * kMiB}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK(BM_LoadFile)
+    ->ArgsProduct({{RtfPars}, {400 * 1024, 2 * kMiB}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 // The measurements the limit was chosen from.
 BENCHMARK(BM_StreamInTable)
     ->ArgsProduct({{Prose, Armour, Binary}, {1 * kMiB, 2 * kMiB, 4 * kMiB, 8 * kMiB, 16 * kMiB}})
@@ -213,5 +233,17 @@ int main(int argc, char **argv)
         slowest = std::max(slowest, us("BM_LoadFile", kind));
     }
     printRatio("load_limit_vs_5s", "the slowest kind at the limit", slowest, "budget", 5e6, 0.6);
+    const auto rtf = [&reporter](Kind kind, qint64 bytes) {
+        return reporter.microseconds("BM_LoadFile/" + std::to_string(kind) + "/" +
+                                     std::to_string(bytes));
+    };
+    printRatio("rtf_runs_400k_vs_5s", "LoadFile + layout of 400 KB of formatting runs",
+               rtf(RtfRuns, 400 * 1024), "budget", 5e6, 1.0);
+    printRatio("rtf_runs_2m_vs_5s", "the same, 2 MB", rtf(RtfRuns, 2 * kMiB), "budget", 5e6, 1.0);
+    printRatio("rtf_pars_400k_vs_5s", "LoadFile + layout of 400 KB of paragraph marks",
+               rtf(RtfPars, 400 * 1024), "budget", 5e6, 1.0);
+    printRatio("rtf_pars_2m_vs_5s", "the same, 2 MB", rtf(RtfPars, 2 * kMiB), "budget", 5e6, 1.0);
+    printRatio("rtf_runs_2m_vs_200k", "2 MB of formatting runs (linear: 10)",
+               rtf(RtfRuns, 2 * kMiB), "200 KB of them", rtf(RtfRuns, 200 * 1024), 12.0);
     return 0;
 }

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace win {
 
@@ -171,21 +172,33 @@ LRESULT RichEditWindow::streamIn(UINT format, EDITSTREAM &stream)
     }
 
     if (asRtf) {
-        QTextDocument parsed;
-        QTextCursor target(&parsed);
-        if (!ReadRtf(streamed, target)) {
-            stream.dwError = kStreamErrorNotText;
-            return 0;
+        // Memory is held down for large input: the parsed document keeps no
+        // undo steps, it is emptied once its fragment is taken, and a whole
+        // replacement records no undo steps either (the history is cleared
+        // after it anyway).
+        std::optional<QTextDocumentFragment> fragment;
+        {
+            QTextDocument parsed;
+            parsed.setUndoRedoEnabled(false);
+            QTextCursor target(&parsed);
+            if (!ReadRtf(streamed, target)) {
+                stream.dwError = kStreamErrorNotText;
+                return 0;
+            }
+            fragment.emplace(&parsed);
         }
         QTextCursor cursor = textCursor();
         if (!selection) {
             document()->clear();
+            document()->setUndoRedoEnabled(false);
             cursor = QTextCursor(document());
         }
         cursor.beginEditBlock();
-        cursor.insertFragment(QTextDocumentFragment(&parsed));
+        cursor.insertFragment(*fragment);
         cursor.endEditBlock();
+        fragment.reset();
         if (!selection) {
+            document()->setUndoRedoEnabled(true);
             document()->clearUndoRedoStacks();
             setTextCursor(QTextCursor(document()));
         } else {

@@ -5,6 +5,8 @@
 
 #include "platform/rtf/rtfreader_p.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <cstdint>
 #include <limits>
@@ -625,6 +627,12 @@ bool ReadRtf(QByteArrayView data, QTextCursor &cursor)
 {
     if (cursor.isNull() || !data.startsWith(QByteArrayView("{\\rtf")))
         return false;
+    // One edit block for the whole read: outside one, every insertion has
+    // the cursor find its x position, which lays out the whole paragraph
+    // again, so a paragraph of many short runs took quadratic time (100 KB of
+    // them, 12 s; inside the block, 20 ms).
+    cursor.beginEditBlock();
+    const auto endBlock = qScopeGuard([&cursor] { cursor.endEditBlock(); });
     if (cursor.hasSelection())
         cursor.removeSelectedText();
     rtf::Reader reader(data, cursor);
