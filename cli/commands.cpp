@@ -198,8 +198,27 @@ void writeDecrypted(const Options &options, QByteArrayView bytes)
 {
     if (options.output.isEmpty() || IsStdStream(options.output)) {
         WriteStandardOutput(bytes);
-    } else {
-        WritePrivateFile(options.output, bytes);
+        return;
+    }
+    const WrittenOutput written = WritePrivateFile(options.output, bytes);
+    if (written.replaced && (written.mode & (S_IRGRP | S_IROTH)) != 0) {
+        printMessage(QStringLiteral("warning: %1 is readable by others (mode %2); the decrypted "
+                                    "text is now in it")
+                         .arg(DisplayName(options.output))
+                         .arg(uint(written.mode), 3, 8, QChar(u'0')));
+    }
+}
+
+// Refuses (exit 2), before anything is read or written, an output that is
+// the input file itself: what is written would destroy what is read.
+void refuseOutputOverInput(const Options &options, const QString &loss)
+{
+    if (OutputIsInput(options.input, options.output)) {
+        throw CliError(
+            ExitFileError,
+            QStringLiteral("%1 is the input file; %2, so nothing was written")
+                .arg(DisplayName(options.output.isEmpty() ? QByteArray("-") : options.output, true),
+                     loss));
     }
 }
 
@@ -341,6 +360,8 @@ int encryptOld(const Options &options)
 
 int RunDecrypt(const Options &options)
 {
+    refuseOutputOverInput(
+        options, QStringLiteral("writing the decrypted text there would destroy the document"));
     Password password(options, true);
     SecureBuffer file;
     if (!ReadWholeInput(options.input, MaxInputSize, file)) {
@@ -387,6 +408,8 @@ int RunDecrypt(const Options &options)
 
 int RunEncrypt(const Options &options)
 {
+    refuseOutputOverInput(options,
+                          QStringLiteral("writing the document there would destroy the text"));
     return options.oldFormat ? encryptOld(options) : encryptStrong(options);
 }
 
@@ -498,12 +521,13 @@ int RunConvert(const Options &options)
     WipeBytes(content.value);
     password.forget();
 
-    if (!inPlace) {
+    // The password may have taken a while to type: a file saved meanwhile is
+    // not overwritten with the older text, whether it is replaced in place or
+    // named again by -o.
+    if (!inPlace && !(regular && OutputIsInput(options.input, options.output))) {
         writeDocument(options.output, document, regular ? (info.st_mode & 0777) : 0666);
         return ExitSuccess;
     }
-    // The password may have taken a while to type: a file saved meanwhile is
-    // not overwritten with the older text.
     SecureBuffer again;
     if (!ReadWholeInput(options.input, MaxInputSize, again) || again.view() != file.view()) {
         throw CliError(ExitFileError,
@@ -511,8 +535,8 @@ int RunConvert(const Options &options)
                                       "it is now")
                            .arg(name));
     }
-    // Replaced atomically, keeping its permissions.
-    writeDocument(options.input, document);
+    // Replaced atomically, keeping its permissions (or written as -o says).
+    writeDocument(inPlace ? options.input : options.output, document);
     return ExitSuccess;
 }
 

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -112,9 +113,20 @@ void writeInPlace(const QByteArray &path, QByteArrayView bytes, const QString &w
     writeStream(fd, path, bytes, writeError);
 }
 
-// The descriptor a path names when it is one the process already holds:
-// /dev/stdout, /dev/stderr, /dev/fd/N or /proc/self/fd/N; else -1.
-int heldDescriptor(const QByteArray &path)
+// Whether the descriptor is open for writing (an O_PATH one is not).
+bool openForWriting(int fd)
+{
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags == -1 || (flags & O_PATH) == O_PATH) {
+        return false;
+    }
+    return (flags & O_ACCMODE) == O_WRONLY || (flags & O_ACCMODE) == O_RDWR;
+}
+
+// The descriptor a path spells out, when it is open: /dev/stdout,
+// /dev/stderr, /dev/fd/N, /proc/self/fd/N or /proc/PID/fd/N with this
+// process's PID; else -1.
+int namedDescriptor(const QByteArray &path)
 {
     if (path == "/dev/stdout") {
         return STDOUT_FILENO;
@@ -122,8 +134,9 @@ int heldDescriptor(const QByteArray &path)
     if (path == "/dev/stderr") {
         return STDERR_FILENO;
     }
+    const QByteArray ownProc = "/proc/" + QByteArray::number(::getpid()) + "/fd/";
     for (const QByteArrayView prefix :
-         {QByteArrayView("/dev/fd/"), QByteArrayView("/proc/self/fd/")}) {
+         {QByteArrayView("/dev/fd/"), QByteArrayView("/proc/self/fd/"), QByteArrayView(ownProc)}) {
         if (!path.startsWith(prefix)) {
             continue;
         }
@@ -137,6 +150,51 @@ int heldDescriptor(const QByteArray &path)
         return ::fcntl(fd, F_GETFD) == -1 ? -1 : fd;
     }
     return -1;
+}
+
+// A descriptor the process was started with that is open for writing on the
+// file `file` describes, however the path to it was spelled (/dev/./stdout,
+// a link to /dev/stdout, the file's own name while standard output is
+// appended to it); else -1. Every descriptor this program opens is
+// close-on-exec, so one that is not was passed by the caller. Standard
+// output is preferred, then standard error, then the lowest number.
+int inheritedDescriptorOn(const struct stat &file)
+{
+    QList<int> found;
+    const auto consider = [&](int fd) {
+        struct stat info = {};
+        const int fdFlags = ::fcntl(fd, F_GETFD);
+        if (fdFlags != -1 && (fdFlags & FD_CLOEXEC) == 0 && openForWriting(fd) &&
+            ::fstat(fd, &info) == 0 && info.st_dev == file.st_dev && info.st_ino == file.st_ino) {
+            found.append(fd);
+        }
+    };
+    DIR *folder = ::opendir("/proc/self/fd");
+    if (folder == nullptr) {
+        // Without /proc only the standard descriptors are known.
+        for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+            consider(fd);
+        }
+    } else {
+        const int own = ::dirfd(folder);
+        while (const dirent *entry = ::readdir(folder)) {
+            bool number = false;
+            const int fd = QByteArrayView(entry->d_name).toInt(&number);
+            if (number && fd != own) {
+                consider(fd);
+            }
+        }
+        ::closedir(folder);
+    }
+    if (found.isEmpty()) {
+        return -1;
+    }
+    for (const int preferred : {STDOUT_FILENO, STDERR_FILENO}) {
+        if (found.contains(preferred)) {
+            return preferred;
+        }
+    }
+    return *std::min_element(found.cbegin(), found.cend());
 }
 
 // Writes the bytes to an unnamed file in target's folder and then puts it in
@@ -290,15 +348,21 @@ void WriteStandardOutput(QByteArrayView bytes)
     }
 }
 
-void WriteOutputFile(const QByteArray &path, QByteArrayView bytes, mode_t newFileMode,
-                     const QString &writeError)
+WrittenOutput WriteOutputFile(const QByteArray &path, QByteArrayView bytes, mode_t newFileMode,
+                              const QString &writeError)
 {
     struct stat info = {};
-    // A descriptor the caller opened (`-o /dev/stdout >> log`) is written as
-    // it stands, whatever it leads to. Following its link to a regular file
-    // and replacing that would throw away what the file held and leave the
-    // descriptor on the old, unlinked file.
-    if (const int fd = heldDescriptor(path); fd >= 0) {
+    const bool exists = ::stat(path.constData(), &info) == 0;
+    const int statError = errno;
+    // A descriptor the caller opened (`-o /dev/stdout >> log`, or `-o log`
+    // with `>> log`) is written as it stands, whatever it leads to. Following
+    // its link to a regular file and replacing that would throw away what the
+    // file held and leave the descriptor on the old, unlinked file.
+    int fd = namedDescriptor(path);
+    if (fd < 0 && exists) {
+        fd = inheritedDescriptorOn(info);
+    }
+    if (fd >= 0) {
         if (::fstat(fd, &info) != 0) {
             createError(path, SystemErrorMessage(errno));
         }
@@ -306,10 +370,10 @@ void WriteOutputFile(const QByteArray &path, QByteArrayView bytes, mode_t newFil
             createError(path, reason);
         }
         writeStream(fd, path, bytes, writeError);
-        return;
+        return {};
     }
-    if (::stat(path.constData(), &info) != 0) {
-        const int error = errno;
+    if (!exists) {
+        const int error = statError;
         struct stat link = {};
         if (error == ENOENT && ::lstat(path.constData(), &link) == 0) {
             createError(path,
@@ -321,14 +385,14 @@ void WriteOutputFile(const QByteArray &path, QByteArrayView bytes, mode_t newFil
         const mode_t mask = ::umask(0);
         ::umask(mask);
         replaceAtomically(path, path, bytes, false, newFileMode & ~mask, writeError);
-        return;
+        return {};
     }
     if (const QString reason = unwritableReason(info.st_mode); !reason.isEmpty()) {
         createError(path, reason);
     }
     if (!S_ISREG(info.st_mode)) {
         writeInPlace(path, bytes, writeError);
-        return;
+        return {};
     }
     // Through a symbolic link, the file it leads to is replaced.
     char *resolved = ::realpath(path.constData(), nullptr);
@@ -338,6 +402,20 @@ void WriteOutputFile(const QByteArray &path, QByteArrayView bytes, mode_t newFil
     const QByteArray target(resolved);
     std::free(resolved);
     replaceAtomically(target, path, bytes, true, info.st_mode & 0777, writeError);
+    return {true, info.st_mode & 0777};
+}
+
+bool OutputIsInput(const QByteArray &input, const QByteArray &output)
+{
+    struct stat in = {};
+    struct stat out = {};
+    const bool inputKnown =
+        input == "-" ? ::fstat(STDIN_FILENO, &in) == 0 : ::stat(input.constData(), &in) == 0;
+    const bool outputKnown = output.isEmpty() || output == "-"
+                                 ? ::fstat(STDOUT_FILENO, &out) == 0
+                                 : ::stat(output.constData(), &out) == 0;
+    return inputKnown && outputKnown && S_ISREG(in.st_mode) && in.st_dev == out.st_dev &&
+           in.st_ino == out.st_ino;
 }
 
 } // namespace veskel::cli

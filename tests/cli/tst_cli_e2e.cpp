@@ -198,6 +198,8 @@ private slots:
     void heldDescriptorsAreWrittenAsTheyStand_data();
     void heldDescriptorsAreWrittenAsTheyStand();
     void replacesTheFileALinkLeadsTo();
+    void warnsOfPlaintextOthersCanRead_data();
+    void warnsOfPlaintextOthersCanRead();
     void noCoreFile();
     void passwordOnAnotherDescriptor();
     void noTerminal();
@@ -370,6 +372,8 @@ void TestCliEndToEnd::convert_data()
     row("in place", "convert %D/n.vsk --password-fd 0", "pw\n", 0, "", "n.vsk", 0640);
     row("to another file", "convert %D/n.vsk -o %D/m.vsk --password-fd 0", "pw\n", 0, "", "m.vsk",
         0640 & ~mask);
+    row("onto itself", "convert %D/n.vsk -o %D/./n.vsk --password-fd 0", "pw\n", 0, "", "n.vsk",
+        0640);
     row("from standard input", "convert - -o %D/m.vsk --password-fd 0",
         "pw\n" + documentFor(QStringLiteral("pw"), convertedText()), 0, "", "m.vsk", 0666 & ~mask);
     const char *wrong = "the password is wrong; nothing was changed";
@@ -661,6 +665,17 @@ void TestCliEndToEnd::failures_data()
         "rich text, not a document");
     row("larger than 64 MiB", "decrypt %D/huge.vsk --password-fd 0", "pw\n", 2,
         "larger than 64 MiB");
+    // An output that is the input would destroy it.
+    const char *overDocument =
+        "is the input file; writing the decrypted text there would destroy the document, so "
+        "nothing was written";
+    row("decrypt onto its document", "decrypt %D/doc.vsk -o %D/doc.vsk --password-fd 0", "pw\n", 2,
+        overDocument);
+    row("decrypt onto a link to its document", "decrypt %D/doc.vsk -o %D/link --password-fd 0",
+        "pw\n", 2, overDocument);
+    row("encrypt onto its text", "encrypt %D/keep.vsk -o %D/./keep.vsk --password-fd 0", "pw\n", 2,
+        "\"%D/keep.vsk\" is the input file; writing the document there would destroy the text, so "
+        "nothing was written");
 }
 
 void TestCliEndToEnd::failures()
@@ -671,7 +686,9 @@ void TestCliEndToEnd::failures()
     QFETCH(int, code);
     QFETCH(QString, message);
     writeAll(path(QStringLiteral("keep.vsk")), "precious");
-    writeAll(path(QStringLiteral("doc.vsk")), documentFor(QStringLiteral("pw"), {}));
+    const QByteArray document = documentFor(QStringLiteral("pw"), {});
+    writeAll(path(QStringLiteral("doc.vsk")), document);
+    QVERIFY(QFile::link(path(QStringLiteral("doc.vsk")), path(QStringLiteral("link"))));
     writeAll(path(QStringLiteral("rich.rtf")), "\xFF\xFE{\\rtf1 plain}");
     writeAll(path(QStringLiteral("big.txt")), QByteArray(StrongContentLimit + 1, 'b'));
     writeAll(path(QStringLiteral("greedy.vsk")), greedyDocument());
@@ -691,6 +708,7 @@ void TestCliEndToEnd::failures()
     QCOMPARE(r.code, code);
     verifyOneLineError(r, message.replace(QStringLiteral("%D"), dir()).toUtf8());
     QCOMPARE(readAll(path(QStringLiteral("keep.vsk"))), QByteArray("precious"));
+    QCOMPARE(readAll(path(QStringLiteral("doc.vsk"))), document);
     QCOMPARE(entries(), before);
 }
 
@@ -983,6 +1001,18 @@ void TestCliEndToEnd::heldDescriptorsAreWrittenAsTheyStand_data()
     QTest::newRow("encrypt -o /dev/fd/3 3>> log")
         << "\"$0\" encrypt --old-format in.txt -o /dev/fd/3 --password-fd 0 3>> log"
         << documentFor(QStringLiteral("pw"), QStringLiteral("text"));
+    // Any other spelling of a held descriptor's file is written through it too.
+    QTest::newRow("decrypt -o /dev/./stdout >> log")
+        << "\"$0\" decrypt doc.vsk -o /dev/./stdout --password-fd 0 >> log" << QByteArray("text");
+    QTest::newRow("encrypt -o a link to /dev/stdout >> log")
+        << "ln -s /dev/stdout out && \"$0\" encrypt --old-format in.txt -o out --password-fd 0 "
+           ">> log"
+        << documentFor(QStringLiteral("pw"), QStringLiteral("text"));
+    QTest::newRow("decrypt -o /proc/PID/fd/1 >> log")
+        << "sh -c 'exec \"$0\" decrypt doc.vsk -o /proc/$$/fd/1 --password-fd 0' \"$0\" >> log"
+        << QByteArray("text");
+    QTest::newRow("decrypt -o log >> log")
+        << "\"$0\" decrypt doc.vsk -o log --password-fd 0 >> log" << QByteArray("text");
 }
 
 void TestCliEndToEnd::heldDescriptorsAreWrittenAsTheyStand()
@@ -1024,6 +1054,38 @@ void TestCliEndToEnd::replacesTheFileALinkLeadsTo()
     QCOMPARE(r.code, 2);
     verifyOneLineError(r, "It is a symbolic link to a file that does not exist");
     QCOMPARE(entries(), before);
+}
+
+void TestCliEndToEnd::warnsOfPlaintextOthersCanRead_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("warned");
+    QTest::newRow("644") << 0644 << true;
+    QTest::newRow("640") << 0640 << true;
+    QTest::newRow("604") << 0604 << true;
+    QTest::newRow("620") << 0620 << false;
+    QTest::newRow("600") << 0600 << false;
+}
+
+// Decrypted text replacing a file others can read keeps its mode, with a
+// warning that names it.
+void TestCliEndToEnd::warnsOfPlaintextOthersCanRead()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, warned);
+    writeAll(path(QStringLiteral("doc.vsk")),
+             documentFor(QStringLiteral("pw"), QStringLiteral("text")));
+    const QString file = path(QStringLiteral("out.txt"));
+    writeAll(file, "old");
+    QCOMPARE(::chmod(QFile::encodeName(file).constData(), mode_t(mode)), 0);
+    const Run r = run(QStringLiteral("decrypt %D/doc.vsk -o %D/out.txt --password-fd 0"), "pw\n");
+    QCOMPARE(r.code, 0);
+    QCOMPARE(readAll(file), QByteArray("text"));
+    QCOMPARE(modeOf(file), mode_t(mode));
+    const QByteArray warning = "veskel-cli: warning: \"" + QFile::encodeName(file) +
+                               "\" is readable by others (mode " + QByteArray::number(mode, 8) +
+                               "); the decrypted text is now in it\n";
+    QCOMPARE(r.err, warned ? warning : QByteArray());
 }
 
 void TestCliEndToEnd::crashWhileBlocked(const QList<QByteArray> &args, const QByteArray &blockedIn,

@@ -250,6 +250,10 @@ void TestCliTerminal::refusedBeforeAnyPrompt_data()
         << QStringList{QStringLiteral("encrypt"), QStringLiteral("%D/big.txt"),
                        QStringLiteral("-o"), QStringLiteral("%D/big.vsk")}
         << 2 << QStringLiteral("larger than 2 MiB");
+    QTest::newRow("decrypt onto its document")
+        << QStringList{QStringLiteral("decrypt"), QStringLiteral("%D/strong.vsk"),
+                       QStringLiteral("-o"), QStringLiteral("%D/strong.vsk")}
+        << 2 << QStringLiteral("is the input file");
 }
 
 void TestCliTerminal::refusedBeforeAnyPrompt()
