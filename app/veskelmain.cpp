@@ -6,7 +6,9 @@
 #include "cmdline/cmdlinehelper.h"
 #include "dialogs/frmpassword.h"
 #include "editor/richeditor.h"
+#include "platform/win/process.h"
 #include "platform/winui/formscale.h"
+#include "runtime/exceptions.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -411,7 +413,12 @@ void TForm1::FormActivate()
         if (!m_workflow.MayDropDocument()) {
             return;
         }
-        OpenDocument(cmdline::CmdLineParamStr(i));
+        const QString path = cmdline::CmdLineParamStr(i);
+        if (!win::CommandLineArgumentDecodes(i)) {
+            throw EFOpenError(path, tr("The name is not valid UTF-8, so it cannot be opened by "
+                                       "name; rename the file."));
+        }
+        OpenDocument(path);
     }
 }
 

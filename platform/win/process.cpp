@@ -53,12 +53,33 @@ QByteArray executablePathBytes()
 
 } // namespace
 
+namespace {
+
+QList<int> &undecodableStorage()
+{
+    static QList<int> indexes;
+    return indexes;
+}
+
+} // namespace
+
 void InitCommandLine(int argc, const char *const *argv)
 {
     QStringList arguments;
-    for (int i = 0; argv != nullptr && i < argc && argv[i] != nullptr; ++i)
+    undecodableStorage().clear();
+    for (int i = 0; argv != nullptr && i < argc && argv[i] != nullptr; ++i) {
         arguments.append(QFile::decodeName(argv[i]));
+        // Bytes that are not UTF-8 come back as U+FFFD: the text would name
+        // another file.
+        if (QFile::encodeName(arguments.constLast()) != QByteArrayView(argv[i]))
+            undecodableStorage().append(i);
+    }
     SetCommandLineText(BuildCommandLine(arguments));
+}
+
+bool CommandLineArgumentDecodes(int index)
+{
+    return !undecodableStorage().contains(index);
 }
 
 void SetCommandLineText(const QString &commandLine)

@@ -14,6 +14,11 @@ namespace win {
 // Builds the command line from argv (argv[0] first). Called once by main().
 void InitCommandLine(int argc, const char *const *argv);
 
+// Whether argument index (0: the program) of the argv InitCommandLine took
+// decodes to text that names the same bytes; false for a name that is not
+// UTF-8, whose text names another file.
+bool CommandLineArgumentDecodes(int index);
+
 // Replaces the command line with the given text (tests, and callers that
 // already hold the arguments as text).
 void SetCommandLineText(const QString &commandLine);

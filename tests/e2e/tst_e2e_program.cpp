@@ -348,6 +348,26 @@ private slots:
         QVERIFY(program.running());
     }
 
+    // A name that is not UTF-8 is refused: its text would name another file
+    // (here one that exists, holding another document).
+    void undecodableNameIsRefused()
+    {
+        QTemporaryDir dir;
+        const QString lookalike = dir.filePath(QString::fromUtf16(u"caf\uFFFD.vsk"));
+        QVERIFY(writeDocument(lookalike, "another document"));
+        const QByteArray before = readAll(lookalike);
+        // The shell passes the Latin-1 bytes of "café.vsk" as they are.
+        Program program(*m_x, dir, {"-c", "exec \"$0\" \"$(printf 'caf\\351.vsk')\"", kProgram},
+                        "/bin/sh");
+        const QString box = m_x->waitForWindow("^veskel$");
+        QVERIFY(!box.isEmpty());
+        m_x->key(box, "Return");
+        QVERIFY(!m_x->waitForWindow(titlePattern(QString())).isEmpty());
+        QVERIFY(m_x->waitForWindow("^Set Password$", 1500).isEmpty());
+        QCOMPARE(readAll(lookalike), before);
+        QVERIFY(program.running());
+    }
+
     // A close whose save fails (the document's folder was removed) shows the
     // error and the program keeps running with the text.
     void unwritablePathKeepsRunning()
