@@ -289,10 +289,11 @@ void DocumentWorkflow::openStrong(const QString &path, const QByteArray &bytes,
 void DocumentWorkflow::OpenDocument(const QString &path)
 {
     // Every failure of the file system comes before the window changes.
+    FileIdentity identity;
     QByteArray bytes = TRichEditStrings::ReadFile(
-        path, std::max<qint64>(TRichEditStrings::MaxFileBytes, MaxStrongFileBytes()));
+        path, std::max<qint64>(TRichEditStrings::MaxFileBytes, MaxStrongFileBytes()), &identity);
     const WipedOnExit wipeBytes(bytes);
-    const FileStamp stamp = StampFile(path);
+    const FileStamp stamp = StampOfRead(bytes, identity);
     if (ClaimsStrongFormat(bytes)) {
         openStrong(path, bytes, stamp);
         return;

@@ -44,6 +44,18 @@ FileStamp StampFile(const QString &path, bool withDigest)
     return stamp;
 }
 
+FileStamp StampOfRead(const QByteArray &bytes, const FileIdentity &identity)
+{
+    FileStamp stamp;
+    stamp.exists = true;
+    stamp.size = bytes.size();
+    stamp.modifiedNs = identity.modifiedNs;
+    stamp.device = identity.device;
+    stamp.inode = identity.inode;
+    stamp.digest = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+    return stamp;
+}
+
 bool FileChangedSince(const QString &path, const FileStamp &stamp)
 {
     FileStamp now = StampFile(path, false);

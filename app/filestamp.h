@@ -2,6 +2,8 @@
 // that a save can tell whether another program changed it since.
 #pragma once
 
+#include "editor/richeditstrings.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -23,6 +25,12 @@ struct FileStamp
 // read for the digest, so a pipe or a device never blocks; withDigest false
 // reads nothing.
 FileStamp StampFile(const QString &path, bool withDigest = true);
+
+// The stamp of bytes just read from a file: their own size and digest, and
+// the identity of the descriptor they came through. Unlike a stamp taken
+// after the read, it cannot describe a version another program put in place
+// in between.
+FileStamp StampOfRead(const QByteArray &bytes, const FileIdentity &identity);
 
 // Whether the file at path is no longer the one the stamp describes. A file
 // that is gone has not changed in a way a write could lose; the content is

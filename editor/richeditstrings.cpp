@@ -84,7 +84,7 @@ QString tooLargeReason(qint64 maxBytes)
 // Anything else is refused before a byte is read: a named pipe, a device, a
 // socket, a folder, or a file over MaxFileBytes. Throws EFOpenError, or
 // EReadError when reading fails.
-QByteArray readRegularFile(const QString &path, qint64 maxBytes)
+QByteArray readRegularFile(const QString &path, qint64 maxBytes, FileIdentity *identity)
 {
     const QByteArray name = QFile::encodeName(path);
     int fd = -1;
@@ -147,6 +147,10 @@ QByteArray readRegularFile(const QString &path, qint64 maxBytes)
         size += read;
     }
     bytes.truncate(size);
+    if (identity != nullptr) {
+        *identity = {quint64(info.st_dev), quint64(info.st_ino),
+                     qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+    }
     return bytes;
 }
 
@@ -168,14 +172,14 @@ TRichEditStrings::TRichEditStrings(TRichEditor *editor)
 void TRichEditStrings::LoadFile(const QString &path)
 {
     // Every failure of the file system comes before the window is touched.
-    QByteArray bytes = readRegularFile(path, MaxFileBytes);
+    QByteArray bytes = readRegularFile(path, MaxFileBytes, nullptr);
     const WipedOnExit wipeBytes(bytes);
     LoadBytes(bytes);
 }
 
-QByteArray TRichEditStrings::ReadFile(const QString &path, qint64 maxBytes)
+QByteArray TRichEditStrings::ReadFile(const QString &path, qint64 maxBytes, FileIdentity *identity)
 {
-    return readRegularFile(path, maxBytes);
+    return readRegularFile(path, maxBytes, identity);
 }
 
 QString TRichEditStrings::TooLargeReason(qint64 maxBytes)

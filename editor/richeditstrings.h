@@ -49,6 +49,15 @@ struct StreamContext
     std::unique_ptr<QStringDecoder> decoder;
 };
 
+// Which file some bytes were read from, taken from the descriptor they came
+// through (not from the path, which may name another file by then).
+struct FileIdentity
+{
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 modifiedNs = 0;
+};
+
 class TRichEditStrings
 {
 public:
@@ -68,7 +77,8 @@ public:
     // The file's bytes as LoadFile reads them, with the same refusals and
     // errors, but up to maxBytes; the window is not touched. The caller
     // wipes them.
-    static QByteArray ReadFile(const QString &path, qint64 maxBytes = MaxFileBytes);
+    static QByteArray ReadFile(const QString &path, qint64 maxBytes = MaxFileBytes,
+                               FileIdentity *identity = nullptr);
     // Why a file over maxBytes is refused, for EFOpenError.
     static QString TooLargeReason(qint64 maxBytes);
     // Replaces the content with bytes as LoadFile would show a file of them.
