@@ -90,10 +90,17 @@ bool DocumentWorkflow::IsModified()
 
 bool DocumentWorkflow::mayOverwrite(const QString &path)
 {
-    if (path != m_stampPath || !FileChangedSince(path, m_stamp)) {
-        return true;
-    }
-    return m_host.ConfirmOverwriteChanged(path);
+    const bool may = path != m_stampPath || !FileChangedSince(path, m_stamp) ||
+                     m_host.ConfirmOverwriteChanged(path);
+    // What the path holds now, agreed to be replaced; checked again right
+    // before the new file takes its place.
+    m_agreedTarget = may ? StampFile(path) : FileStamp();
+    return may;
+}
+
+bool DocumentWorkflow::stillAgreed(const QString &path)
+{
+    return !FileChangedSince(path, m_agreedTarget) || m_host.ConfirmOverwriteChanged(path);
 }
 
 void DocumentWorkflow::becomeUntitled()
@@ -175,7 +182,9 @@ SaveOutcome DocumentWorkflow::saveOld(const QString &path, const QString &passwo
     if (!mayOverwrite(path)) {
         return SaveOutcome::Refused;
     }
-    SaveDocumentFile(path, armour);
+    if (!SaveDocumentFile(path, armour, [this, &path] { return stillAgreed(path); })) {
+        return SaveOutcome::Refused;
+    }
     savedAs(path, password, DocumentFormat::Old);
     return SaveOutcome::Saved;
 }
@@ -202,7 +211,9 @@ SaveOutcome DocumentWorkflow::saveStrong(const QString &path, const QString &pas
         const SecretBytes secret = SecretBytes::FromPassword(password);
         file = SealStrongDocument(rtf, secret);
     }
-    SaveFileBytes(path, file);
+    if (!SaveFileBytes(path, file, [this, &path] { return stillAgreed(path); })) {
+        return SaveOutcome::Refused;
+    }
     savedAs(path, password, DocumentFormat::Strong);
     return SaveOutcome::Saved;
 }

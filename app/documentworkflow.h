@@ -158,7 +158,12 @@ private:
     QByteArray contentDigest();
     bool settleUnsaved(bool forSessionEnd);
     void markUnchanged();
+    // Whether a save may replace the file at path: asks when another program
+    // changed it since the window read or wrote it.
     bool mayOverwrite(const QString &path);
+    // Right before the replacement: the file is still the one agreed to,
+    // or the user agrees again.
+    bool stillAgreed(const QString &path);
     void becomeUntitled();
 
     DocumentHost &m_host;
@@ -166,6 +171,7 @@ private:
     QByteArray m_discardedDigest; // the text discarded at the session's end
     QString m_stampPath;
     FileStamp m_stamp;
+    FileStamp m_agreedTarget;
     PasswordFingerprint m_password;
     bool m_shownDespiteCheck = false;
     DocumentFormat m_format = DocumentFormat::None;

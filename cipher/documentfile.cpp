@@ -59,7 +59,8 @@ namespace {
 
 // Opens path for an atomic write, refusing what is not a regular file: a
 // rename over a pipe or a device would put a regular file in its place.
-void writeAtomically(const QString &path, const std::function<void(QIODevice &)> &write)
+bool writeAtomically(const QString &path, const std::function<void(QIODevice &)> &write,
+                     const MayReplace &mayReplace)
 {
     const QString notRegular = NotRegularFileReason(path);
     if (!notRegular.isEmpty()) {
@@ -70,26 +71,35 @@ void writeAtomically(const QString &path, const std::function<void(QIODevice &)>
         throw EFCreateError(path, file.errorString());
     }
     write(file); // an exception discards the temporary file
+    if (mayReplace && !mayReplace()) {
+        file.cancelWriting();
+        return false;
+    }
     if (!file.commit()) {
         throw EWriteError();
     }
+    return true;
 }
 
 } // namespace
 
-void SaveDocumentFile(const QString &path, const QString &armour)
+bool SaveDocumentFile(const QString &path, const QString &armour, const MayReplace &mayReplace)
 {
     const QStringList lines = SplitArmourLines(armour);
-    writeAtomically(path, [&lines](QIODevice &device) { WriteDocumentLines(device, lines); });
+    return writeAtomically(
+        path, [&lines](QIODevice &device) { WriteDocumentLines(device, lines); }, mayReplace);
 }
 
-void SaveFileBytes(const QString &path, QByteArrayView bytes)
+bool SaveFileBytes(const QString &path, QByteArrayView bytes, const MayReplace &mayReplace)
 {
-    writeAtomically(path, [bytes](QIODevice &device) {
-        if (device.write(bytes.data(), bytes.size()) != bytes.size()) {
-            throw EWriteError();
-        }
-    });
+    return writeAtomically(
+        path,
+        [bytes](QIODevice &device) {
+            if (device.write(bytes.data(), bytes.size()) != bytes.size()) {
+                throw EWriteError();
+            }
+        },
+        mayReplace);
 }
 
 DocumentLayoutReport CheckDocumentLayout(const QByteArray &bytes)

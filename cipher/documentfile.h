@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace veskel {
 
 // The size of a document file: the armour's lines, each with CR LF.
@@ -26,11 +28,17 @@ void WriteDocumentLines(QIODevice &device, const QStringList &lines);
 // Throws EFCreateError ("Cannot create file ...") when the file cannot be
 // created or the path names something other than a regular file (symlinks
 // followed), and EWriteError ("Stream write error") when writing fails.
-void SaveDocumentFile(const QString &path, const QString &armour);
+// Asked right before the written file takes the target's place; false
+// discards it and leaves the target as it is.
+using MayReplace = std::function<bool()>;
+
+// True when written; false when mayReplace said no.
+bool SaveDocumentFile(const QString &path, const QString &armour,
+                      const MayReplace &mayReplace = {});
 
 // Writes bytes to the file at path, atomically, with the same refusals and
 // errors as SaveDocumentFile.
-void SaveFileBytes(const QString &path, QByteArrayView bytes);
+bool SaveFileBytes(const QString &path, QByteArrayView bytes, const MayReplace &mayReplace = {});
 
 // Where a file's bytes first depart from the document layout.
 struct DocumentLayoutReport
