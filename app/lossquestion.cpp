@@ -19,12 +19,7 @@ QString charactersPart(const OldFormatLoss &loss)
     if (loss.examples.isEmpty()) {
         return part;
     }
-    QStringList shown;
-    for (qsizetype i = 0; i < loss.examples.size(); ++i) {
-        const qsizetype width = loss.examples[i].isHighSurrogate() ? 2 : 1;
-        shown << loss.examples.mid(i, width);
-        i += width - 1;
-    }
+    QStringList shown = loss.examples;
     if (loss.moreExamples) {
         shown << QStringLiteral("\u2026");
     }

@@ -47,7 +47,9 @@ OldFormatLoss DescribeOldFormatLoss(QStringView text)
         }
         seen.append(c);
     }
-    loss.examples = QString::fromUcs4(seen.constData(), seen.size());
+    for (const char32_t c : seen) {
+        loss.examples << QString::fromUcs4(&c, 1);
+    }
     return loss;
 }
 

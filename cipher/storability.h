@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 namespace veskel {
@@ -27,7 +28,7 @@ struct OldFormatLoss
 {
     qsizetype characters = 0; // lost or changed, objects not counted
     qsizetype objects = 0;    // pictures and objects (U+FFFC)
-    QString examples;         // up to MaxLossExamples distinct characters above U+00FF
+    QStringList examples;     // up to MaxLossExamples distinct characters above U+00FF
     bool moreExamples = false;
     bool formatting = false; // filled in by the caller, which knows the formats
 

@@ -16,28 +16,12 @@
 using namespace veskel;
 using test::Window;
 
-namespace {
-
-// Stands in for the desktop: records what it is handed.
-class Recorder : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void open(const QUrl &url) { opened << url; }
-};
-
-} // namespace
-
 class TestLinks : public QObject
 {
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    Recorder m_recorder;
+    test::UrlRecorder m_recorder;
 
     // A file in the folder, with its permission bits.
     QString file(const QString &name, const QByteArray &bytes, bool executable = false)

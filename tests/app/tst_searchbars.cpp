@@ -12,22 +12,6 @@
 using namespace veskel;
 using test::Window;
 
-namespace {
-
-// Records what the desktop would have been asked to open.
-class UrlRecorder : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void open(const QUrl &url) { opened << url; }
-};
-
-} // namespace
-
 class TestSearchBars : public QObject
 {
     Q_OBJECT
@@ -250,7 +234,7 @@ private slots:
         QFETCH(Qt::MouseButton, button);
         QFETCH(int, releaseAt);
         QFETCH(QStringList, opened);
-        UrlRecorder recorder;
+        test::UrlRecorder recorder;
         QDesktopServices::setUrlHandler("https", &recorder, "open");
         QDesktopServices::setUrlHandler("http", &recorder, "open");
         Window w;

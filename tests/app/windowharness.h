@@ -18,10 +18,24 @@
 #include <QQueue>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <functional>
 
 namespace veskel::test {
+
+// Stands in for the desktop (a QDesktopServices URL handler): records what
+// it would have been asked to open.
+class UrlRecorder : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl &url) { opened << url; }
+};
 
 struct ModalAnswer
 {
