@@ -6,7 +6,8 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # shellcheck source=deps.sh
 . "$root/scripts/deps.sh"
-veskel_install_deps
+# The allocators the programs are also tested under, preloaded.
+veskel_install_deps libjemalloc2 libtcmalloc-minimal4
 
 dir="$root/build/test"
 flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESKEL_BENCH=ON)

@@ -201,6 +201,8 @@ private slots:
     void warnsOfPlaintextOthersCanRead_data();
     void warnsOfPlaintextOthersCanRead();
     void noCoreFile();
+    void otherAllocators_data();
+    void otherAllocators();
     void passwordOnAnotherDescriptor();
     void noTerminal();
     void helpAndVersion();
@@ -1111,6 +1113,32 @@ void TestCliEndToEnd::crashWhileBlocked(const QList<QByteArray> &args, const QBy
     QVERIFY2(WTERMSIG(status) == SIGSEGV || WTERMSIG(status) == SIGABRT,
              qPrintable(QString::number(WTERMSIG(status))));
     *dumped = WCOREDUMP(status);
+}
+
+// An allocator preloaded in place of the C library's: the freed-memory
+// wiping hands every block back to it.
+void TestCliEndToEnd::otherAllocators_data()
+{
+    QTest::addColumn<QString>("library");
+    QTest::newRow("jemalloc") << QStringLiteral(VESKEL_PRELOAD_JEMALLOC);
+    QTest::newRow("tcmalloc") << QStringLiteral(VESKEL_PRELOAD_TCMALLOC);
+}
+
+void TestCliEndToEnd::otherAllocators()
+{
+    QFETCH(QString, library);
+    if (library.isEmpty()) {
+        QSKIP("not installed");
+    }
+    const QStringList env{QStringLiteral("LD_PRELOAD=") + library};
+    Run r =
+        run(QStringLiteral("encrypt --old-format -o %D/a.vsk --password-fd 0"), "pw\nnote", env);
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.err, QByteArray());
+    r = run(QStringLiteral("decrypt %D/a.vsk --password-fd 0"), "pw\n", env);
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.err, QByteArray());
+    QCOMPARE(r.out, QByteArray("note"));
 }
 
 void TestCliEndToEnd::noCoreFile()
