@@ -13,12 +13,26 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QScopeGuard>
 
 #include <algorithm>
 
 namespace veskel {
 
 namespace {
+
+// The functions a replaced document's text passed through (loading, layout,
+// painting) left copies in their locals: the stack below the caller is wiped
+// now, and again from the event loop, once the frames between it and the
+// caller have returned.
+void wipeStack()
+{
+    WipeStackBelow();
+    if (QCoreApplication *application = QCoreApplication::instance()) {
+        QMetaObject::invokeMethod(
+            application, [] { WipeStackBelow(); }, Qt::QueuedConnection);
+    }
+}
 
 // Only a digest of the content is kept, not a second copy of it.
 QByteArray digestOf(const QByteArray &bytes)
@@ -299,6 +313,12 @@ void DocumentWorkflow::openStrong(const QString &path, const QByteArray &bytes,
 
 void DocumentWorkflow::OpenDocument(const QString &path)
 {
+    const auto wipe = qScopeGuard(wipeStack);
+    openFile(path);
+}
+
+void DocumentWorkflow::openFile(const QString &path)
+{
     // Every failure of the file system comes before the window changes.
     FileIdentity identity;
     QByteArray bytes = TRichEditStrings::ReadFile(
@@ -388,6 +408,7 @@ bool DocumentWorkflow::NewDocument()
     if (!MayDropDocument()) {
         return false;
     }
+    const auto wipe = qScopeGuard(wipeStack);
     m_host.Editor().Clear();
     becomeUntitled();
     return true;

@@ -146,6 +146,7 @@ public:
     DocumentFormat Format() const { return m_format; }
 
 private:
+    void openFile(const QString &path);
     // Asks for the password, twice when it is not the document's; true with
     // the password, false when a dialog was cancelled.
     bool obtainSavePassword(QString &password);

@@ -8,6 +8,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QScopeGuard>
 
 #include <array>
 #include <cerrno>
@@ -49,6 +50,7 @@ qint64 readConverted(StreamContext &context, char *buffer, qint64 size)
     const TEncoding encoding = context.encoding.value_or(TEncoding::Ansi);
     while (context.pending.size() < size) {
         std::array<char, 4096> raw{};
+        const auto wipeRaw = qScopeGuard([&raw] { win::SecureZeroMemory(raw.data(), raw.size()); });
         const qint64 read = context.converter->ConvertReadStream(*context.stream, raw.data(),
                                                                  static_cast<qint64>(raw.size()));
         if (read <= 0) {
@@ -314,6 +316,8 @@ QString TRichEditStrings::LineAt(int index) const
 {
     RichEditWindow *window = m_editor->InnerWindow();
     std::array<WCHAR, kLineBuffer> buffer{};
+    const auto wipeBuffer = qScopeGuard(
+        [&buffer] { win::SecureZeroMemory(buffer.data(), buffer.size() * sizeof(WCHAR)); });
     const std::uint16_t room = kLineBuffer;
     std::memcpy(buffer.data(), &room, sizeof room);
     const auto copied = static_cast<qsizetype>(window->getLine(index, buffer.data()));
