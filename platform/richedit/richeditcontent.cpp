@@ -171,11 +171,24 @@ LRESULT RichEditWindow::streamIn(UINT format, EDITSTREAM &stream)
         plain = DecodeUtf16le(streamed);
     }
 
-    if (asRtf) {
-        // Memory is held down for large input: the parsed document keeps no
-        // undo steps, it is emptied once its fragment is taken, and a whole
-        // replacement records no undo steps either (the history is cleared
-        // after it anyway).
+    if (asRtf && !selection) {
+        // A whole replacement is read straight into the document, in one edit
+        // block (laid out once, at its end) and with no undo steps: the
+        // history is cleared after it anyway. Only data that is not RTF fails
+        // the read, and that was ruled out above.
+        document()->clear();
+        document()->setUndoRedoEnabled(false);
+        QTextCursor cursor(document());
+        [[maybe_unused]] const bool read = ReadRtf(streamed, cursor);
+        Q_ASSERT(read);
+        document()->setUndoRedoEnabled(true);
+        document()->clearUndoRedoStacks();
+        setTextCursor(QTextCursor(document()));
+    } else if (asRtf) {
+        // Pasted RTF is read into a document of its own, which keeps no undo
+        // steps and is freed once its fragment is taken; the fragment is
+        // freed before the edit block ends, which is when the new text is
+        // laid out.
         std::optional<QTextDocumentFragment> fragment;
         {
             QTextDocument parsed;
@@ -188,22 +201,11 @@ LRESULT RichEditWindow::streamIn(UINT format, EDITSTREAM &stream)
             fragment.emplace(&parsed);
         }
         QTextCursor cursor = textCursor();
-        if (!selection) {
-            document()->clear();
-            document()->setUndoRedoEnabled(false);
-            cursor = QTextCursor(document());
-        }
         cursor.beginEditBlock();
         cursor.insertFragment(*fragment);
-        cursor.endEditBlock();
         fragment.reset();
-        if (!selection) {
-            document()->setUndoRedoEnabled(true);
-            document()->clearUndoRedoStacks();
-            setTextCursor(QTextCursor(document()));
-        } else {
-            setTextCursor(cursor);
-        }
+        cursor.endEditBlock();
+        setTextCursor(cursor);
     } else if (!selection) {
         replaceAll(NormalizeBreaks(plain));
     } else {
