@@ -10,6 +10,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <new>
 
 namespace win {
 
@@ -64,6 +65,13 @@ HRESULT OleObject::DoVerb(LONG verb, const void *, const std::shared_ptr<IOleCli
 {
     if (verb > OLEIVERB_PRIMARY) {
         return E_NOTIMPL; // no verbs of its own
+    }
+    // Opening a link shows its file as it is now; a file that cannot be read
+    // leaves the object as it was.
+    if (isLink() && (verb == OLEIVERB_PRIMARY || verb == OLEIVERB_OPEN)) {
+        if (const HRESULT loaded = loadLink(); FAILED(loaded)) {
+            return loaded;
+        }
     }
     // Nothing on this platform edits these objects in place or in a window of
     // their own: showing one runs it and brings it into view.
@@ -136,7 +144,7 @@ HRESULT OleObject::SetData(const FORMATETC &format, const STGMEDIUM &medium, BOO
         return E_INVALIDARG;
     }
     m_icon = icon;
-    m_iconLabel = label;
+    m_iconLabel = labelFor(label);
     if (release != FALSE) {
         FreeIconPicture(medium.hGlobal);
     }
@@ -161,6 +169,23 @@ HRESULT OleObject::GetAdvise(DWORD *aspects, DWORD *advf)
         *advf = 0;
     }
     return S_OK;
+}
+
+void OleObject::setIconLabel(const QString &label)
+{
+    m_iconLabel = labelFor(label);
+}
+
+QString OleObject::labelFor(const QString &label) const
+{
+    if (m_kind == Kind::Picture && !isLink()) {
+        return label;
+    }
+    if (!m_displayName.isEmpty()) {
+        return m_displayName;
+    }
+    // No name to show: the class, never a label that could pass for a name.
+    return ClassUserType(m_kind == Kind::Picture ? CLSID_Picture : CLSID_Package);
 }
 
 QByteArray OleObject::contents() const
@@ -252,6 +277,37 @@ HRESULT OleObject::initPackage(const QByteArray &contents, const QString &name)
 
 HRESULT OleObject::initLink(const QString &path)
 {
+    if (const HRESULT set = setLinkPath(path); FAILED(set)) {
+        return set;
+    }
+    return loadLink();
+}
+
+HRESULT OleObject::initStoredLink(const QString &path, Kind kind, const QByteArray &presentation)
+{
+    if (const HRESULT set = setLinkPath(path); FAILED(set)) {
+        return set;
+    }
+    const QImage image = kind == Kind::Picture ? decodePicture(presentation) : QImage();
+    if (!image.isNull()) {
+        const HRESULT shown = initPicture({}, image, m_displayName);
+        if (SUCCEEDED(shown)) {
+            m_linkPresentation = presentation;
+        }
+        return shown;
+    }
+    // Nothing stored to show: the icon of the file's type and its name. The
+    // object keeps its class until its file is read.
+    const HRESULT shown = initPackage({}, m_displayName);
+    m_kind = kind;
+    m_iconLabel = labelFor(m_displayName);
+    m_linkPresentation.clear();
+    return shown;
+}
+
+// Only the path: nothing here looks at the file.
+HRESULT OleObject::setLinkPath(const QString &path)
+{
     m_linkPath = QFileInfo(path).absoluteFilePath();
     m_displayName = QFileInfo(m_linkPath).fileName();
     if (m_storage) {
@@ -260,12 +316,14 @@ HRESULT OleObject::initLink(const QString &path)
             return stored;
         }
     }
-    return loadLink();
+    return S_OK;
 }
 
 // A link shows its file as it is now: a picture file as its picture, any
 // other file as its type's icon. Only a picture is read, and only through the
-// image reader with its allocation limit.
+// image reader with its allocation limit. A picture's bytes are kept to be
+// stored with the link, unless they are too big to store. On failure the
+// object is left as it was.
 HRESULT OleObject::loadLink()
 {
     const QFileInfo info(m_linkPath);
@@ -276,17 +334,45 @@ HRESULT OleObject::loadLink()
     if (!file.open(QIODevice::ReadOnly)) {
         return STG_E_ACCESSDENIED;
     }
-    QImageReader reader(&file);
-    if (reader.canRead()) {
-        const QImage image = reader.read();
-        if (!image.isNull()) {
-            return initPicture({}, image, m_displayName);
+    QImage image;
+    QByteArray encoded;
+    if (QImageReader(&file).canRead() && file.seek(0)) {
+        if (info.size() <= kMaxObjectBytes) {
+            try {
+                encoded = file.read(kMaxObjectBytes + 1);
+            } catch (const std::bad_alloc &) {
+                return E_OUTOFMEMORY;
+            }
+            if (file.error() != QFileDevice::NoError) {
+                return STG_E_READFAULT;
+            }
         }
+        if (encoded.isEmpty() || encoded.size() > kMaxObjectBytes) {
+            // Too big to store with the link: shown, but stored as an icon.
+            encoded.clear();
+            if (!file.seek(0)) {
+                return STG_E_READFAULT;
+            }
+            image = QImageReader(&file).read();
+        } else {
+            image = decodePicture(encoded);
+        }
+    }
+    if (!image.isNull()) {
+        const HRESULT shown = initPicture({}, image, m_displayName);
+        if (SUCCEEDED(shown)) {
+            m_linkPresentation = encoded;
+        }
+        return shown;
     }
     if (namedAsPicture(m_linkPath)) {
         return DV_E_FORMATETC;
     }
-    return initPackage({}, m_displayName);
+    const HRESULT shown = initPackage({}, m_displayName);
+    if (SUCCEEDED(shown)) {
+        m_linkPresentation.clear();
+    }
+    return shown;
 }
 
 } // namespace win

@@ -4,7 +4,8 @@
 //
 // An object keeps its bytes in the storage it was created with: an embedded
 // file's or picture's contents, or for a link the file's path. A link reads
-// its file again on Update.
+// its file when it is made, on Update and when it is opened, never when it is
+// loaded from bytes: a loaded link shows what was stored with it.
 #pragma once
 
 #include "platform/ole/olestorage.h"
@@ -117,11 +118,16 @@ public:
     QString displayName() const { return m_displayName; }
     // The picture of a Picture object (null for a package).
     const QImage &picture() const { return m_picture; }
-    // The label drawn under the icon.
+    // The label drawn under the icon. A package or a link is always labelled
+    // with its file's name, whatever label it is given: another label could
+    // hide the real name or type of the file.
     QString iconLabel() const { return m_iconLabel; }
-    void setIconLabel(const QString &label) { m_iconLabel = label; }
+    void setIconLabel(const QString &label);
     // The embedded bytes (a link holds none).
     QByteArray contents() const;
+    // What a link shows, as it is stored with it: the encoded picture of a
+    // linked picture, empty for anything else or a picture too big to keep.
+    const QByteArray &linkPresentation() const { return m_linkPresentation; }
     bool running() const { return m_running; }
     bool closed() const { return m_closed; }
     DWORD viewAspect() const { return m_viewAspect; }
@@ -135,10 +141,17 @@ public:
     // Set up by the creation services.
     HRESULT initPicture(const QByteArray &encoded, const QImage &image, const QString &name);
     HRESULT initPackage(const QByteArray &contents, const QString &name);
+    // A link to the file, shown as the file is now.
     HRESULT initLink(const QString &path);
+    // A link as it was stored, without touching its file: a picture object
+    // shows the stored picture, and either kind without one is drawn as an
+    // icon by the file's name.
+    HRESULT initStoredLink(const QString &path, Kind kind, const QByteArray &presentation);
 
 private:
+    HRESULT setLinkPath(const QString &path);
     HRESULT loadLink();
+    QString labelFor(const QString &label) const;
 
     Kind m_kind;
     std::shared_ptr<IStorage> m_storage;
@@ -148,6 +161,7 @@ private:
     QImage m_picture;
     QImage m_icon;       // the type's icon, or the cached icon picture's
     QString m_iconLabel; // the label drawn under the icon
+    QByteArray m_linkPresentation;
     bool m_running = false;
     bool m_closed = false;
     DWORD m_viewAspect = DVASPECT_CONTENT;
@@ -214,7 +228,8 @@ QString ClassProgId(const CLSID &clsid);
 bool ClassFromProgId(const QString &progId, CLSID &clsid);
 
 // An object as bytes (this platform's own layout) and back, into a new
-// object on the storage. Loading checks every length against the data.
+// object on the storage. Loading checks every length against the data, and
+// never opens the file a link names.
 QByteArray OleSaveObjectData(const OleObject &object);
 [[nodiscard]] HRESULT OleLoadObjectData(QByteArrayView data,
                                         const std::shared_ptr<IStorage> &storage,

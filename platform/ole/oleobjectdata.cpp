@@ -12,7 +12,9 @@ using namespace objectparts;
 //   "VSKOBJ" version(1) kind(1) link(1) aspect(4)
 //   name, link path, icon label: length(4) + UTF-8 each
 //   contents: length(4) + bytes
-// All numbers little-endian.
+// All numbers little-endian. For a link, the contents are what it shows (a
+// linked picture's encoded picture, or nothing): its file is read only when
+// the user updates or opens it.
 
 namespace {
 
@@ -81,7 +83,11 @@ QByteArray OleSaveObjectData(const OleObject &object)
     appendBlock(out, object.displayName().toUtf8());
     appendBlock(out, object.linkPath().toUtf8());
     appendBlock(out, object.iconLabel().toUtf8());
-    appendBlock(out, object.isLink() ? QByteArray() : object.contents());
+    QByteArray contents = object.isLink() ? object.linkPresentation() : object.contents();
+    if (contents.size() > kMaxObjectBytes) {
+        contents.clear(); // a loader would refuse the whole object
+    }
+    appendBlock(out, contents);
     return out;
 }
 
@@ -117,11 +123,10 @@ HRESULT OleLoadObjectData(QByteArrayView data, const std::shared_ptr<IStorage> &
     const QString displayName = QString::fromUtf8(name);
     HRESULT result = S_OK;
     if (link) {
-        result = created->initLink(QString::fromUtf8(linkPath));
-        if (FAILED(result)) {
-            // The file has gone or changed: the link stays, shown by its name.
-            result = created->initPackage({}, created->displayName());
-        }
+        // Shown as stored: the file a document names is not looked at here.
+        result = created->initStoredLink(
+            QString::fromUtf8(linkPath),
+            picture ? OleObject::Kind::Picture : OleObject::Kind::Package, contents.toByteArray());
     } else if (picture) {
         const QByteArray encoded = contents.toByteArray();
         result = created->initPicture(encoded, decodePicture(encoded), displayName);

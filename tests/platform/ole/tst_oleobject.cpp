@@ -54,6 +54,30 @@ QByteArray png(QSize size, QColor colour)
     return bytes;
 }
 
+void appendBlock(QByteArray &out, const QByteArray &block)
+{
+    char size[4];
+    qToLittleEndian<quint32>(quint32(block.size()), size);
+    out.append(size, 4).append(block);
+}
+
+// Object bytes as another program (or an older version) could have written
+// them.
+QByteArray objectBytes(bool picture, const QString &name, const QString &linkPath,
+                       const QString &label, const QByteArray &contents)
+{
+    QByteArray out = "VSKOBJ";
+    out.append(char(1)).append(char(picture ? 0 : 1)).append(char(linkPath.isEmpty() ? 0 : 1));
+    char aspect[4];
+    qToLittleEndian<quint32>(DVASPECT_CONTENT, aspect);
+    out.append(aspect, 4);
+    appendBlock(out, name.toUtf8());
+    appendBlock(out, linkPath.toUtf8());
+    appendBlock(out, label.toUtf8());
+    appendBlock(out, contents);
+    return out;
+}
+
 } // namespace
 
 class TestOleObject : public QObject
@@ -210,6 +234,158 @@ private slots:
         QCOMPARE(object->Update(), STG_E_FILENOTFOUND);
     }
 
+    // A loaded link shows what was stored with it, whatever its file has
+    // become; only Update or opening it reads the file, and a failed read
+    // leaves it as it was.
+    void loadedLinkShowsWhatWasStored_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("linked");  // the file when the link was saved
+        QTest::addColumn<bool>("storedPicture"); // false: saved as older versions did
+        QTest::addColumn<QString>("since");      // "changed", "pipe" or "removed"
+        QTest::addColumn<QColor>("shown");       // invalid: an icon
+        QTest::addColumn<LONG>("verb");          // 1: Update
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QColor>("afterwards");
+
+        const QByteArray red = png(QSize(6, 6), Qt::red);
+        const QColor none;
+        QTest::newRow("picture changed since, updated")
+            << "a.png" << red << true << "changed" << QColor(Qt::red) << LONG(1) << int(S_OK)
+            << QColor(Qt::green);
+        QTest::newRow("picture changed since, opened")
+            << "b.png" << red << true << "changed" << QColor(Qt::red) << OLEIVERB_OPEN << int(S_OK)
+            << QColor(Qt::green);
+        QTest::newRow("picture replaced by a pipe")
+            << "c.png" << red << true << "pipe" << QColor(Qt::red) << OLEIVERB_PRIMARY
+            << int(STG_E_ACCESSDENIED) << QColor(Qt::red);
+        QTest::newRow("picture gone") << "d.png" << red << true << "removed" << QColor(Qt::red)
+                                      << LONG(1) << int(STG_E_FILENOTFOUND) << QColor(Qt::red);
+        QTest::newRow("picture stored without its picture")
+            << "e.png" << red << false << "changed" << none << LONG(1) << int(S_OK)
+            << QColor(Qt::green);
+        QTest::newRow("file that has become a picture")
+            << "f.dat" << QByteArray("text") << true << "changed" << none << OLEIVERB_PRIMARY
+            << int(S_OK) << QColor(Qt::green);
+    }
+    void loadedLinkShowsWhatWasStored()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, linked);
+        QFETCH(bool, storedPicture);
+        QFETCH(QString, since);
+        QFETCH(QColor, shown);
+        QFETCH(LONG, verb);
+        QFETCH(int, result);
+        QFETCH(QColor, afterwards);
+        const QString path = write(name, linked);
+        std::shared_ptr<IOleObject> object;
+        QCOMPARE(OleCreateLinkToFile(path, IID_IOleObject, OLERENDER_DRAW, nullptr, nullptr,
+                                     newStorage(), object),
+                 S_OK);
+        const OleObject *link = asObject(object);
+        const QByteArray saved =
+            storedPicture ? OleSaveObjectData(*link)
+                          : objectBytes(link->kind() == OleObject::Kind::Picture,
+                                        link->displayName(), path, link->iconLabel(), {});
+
+        QVERIFY(QFile::remove(path));
+        if (since == "changed") {
+            write(name, png(QSize(6, 6), Qt::green));
+        } else if (since == "pipe") {
+            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        }
+        std::shared_ptr<IOleObject> loaded;
+        QCOMPARE(OleLoadObjectData(saved, newStorage(), loaded), S_OK);
+        OleObject *copy = asObject(loaded);
+        QVERIFY(copy->isLink());
+        QCOMPARE(copy->linkPath(), path);
+        QCOMPARE(copy->kind(), link->kind());
+        QCOMPARE(copy->picture().isNull(), !shown.isValid());
+        if (shown.isValid()) {
+            QCOMPARE(copy->picture().pixelColor(1, 1), shown);
+        } else {
+            QCOMPARE(copy->iconLabel(), name);
+        }
+        QCOMPARE(OleSaveObjectData(*copy), saved); // still the same link
+
+        const QImage before = copy->presentation(DVASPECT_CONTENT);
+        const HRESULT done = verb == 1
+                                 ? loaded->Update()
+                                 : loaded->DoVerb(verb, nullptr, nullptr, 0, nullptr, nullptr);
+        QCOMPARE(done, result);
+        QCOMPARE(copy->running(), verb != 1 && SUCCEEDED(done));
+        if (FAILED(done)) {
+            QCOMPARE(copy->presentation(DVASPECT_CONTENT), before);
+        } else {
+            QCOMPARE(copy->kind(), OleObject::Kind::Picture);
+            QCOMPARE(copy->picture().pixelColor(1, 1), afterwards);
+            // What the file shows now is what is stored with the link.
+            std::shared_ptr<IOleObject> again;
+            QCOMPARE(OleLoadObjectData(OleSaveObjectData(*copy), newStorage(), again), S_OK);
+            QCOMPARE(asObject(again)->picture().pixelColor(1, 1), afterwards);
+        }
+    }
+
+    // A package, or a link, is labelled with its file's real name, whatever
+    // label it was stored or given with; an embedded picture keeps its label.
+    void labelShowsTheRealName_data()
+    {
+        QTest::addColumn<bool>("picture");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("linkName"); // empty: embedded
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<bool>("iconPicture"); // the label comes from SetData
+        QTest::addColumn<QString>("shown");
+        const QByteArray script = "#!/bin/sh";
+        const QByteArray blue = png(QSize(2, 2), Qt::blue);
+        QTest::newRow("stored label hides the type")
+            << false << "invoice.pdf.sh"
+            << "" << script << "invoice.pdf" << false << "invoice.pdf.sh";
+        QTest::newRow("no name to show") << false << ""
+                                         << "" << script << "invoice.pdf" << false << "Package";
+        QTest::newRow("icon picture's label") << false << "notes.txt"
+                                              << "" << script << "Package" << true << "notes.txt";
+        QTest::newRow("link") << false << "x"
+                              << "run.sh" << QByteArray() << "holiday.png" << false << "run.sh";
+        QTest::newRow("link stored as a picture without one")
+            << true << "x"
+            << "run.sh" << QByteArray() << "holiday.png" << false << "run.sh";
+        QTest::newRow("linked picture") << true << "x"
+                                        << "run.sh" << blue << "holiday.png" << false << "run.sh";
+        QTest::newRow("picture") << true << "p.png"
+                                 << "" << blue << "a label" << false << "a label";
+    }
+    void labelShowsTheRealName()
+    {
+        QFETCH(bool, picture);
+        QFETCH(QString, name);
+        QFETCH(QString, linkName);
+        QFETCH(QByteArray, contents);
+        QFETCH(QString, label);
+        QFETCH(bool, iconPicture);
+        QFETCH(QString, shown);
+        const QString linkPath = linkName.isEmpty() ? QString() : m_dir.filePath(linkName);
+        std::shared_ptr<IOleObject> object;
+        QCOMPARE(OleLoadObjectData(
+                     objectBytes(picture, name, linkPath, iconPicture ? "" : label, contents),
+                     newStorage(), object),
+                 S_OK);
+        if (iconPicture) {
+            const HGLOBAL icon = OleGetIconOfClass(CLSID_Package, label, FALSE);
+            const FORMATETC format{CF_METAFILEPICT, nullptr, DVASPECT_ICON, -1, TYMED_MFPICT};
+            QCOMPARE(dynamic_cast<IOleCache *>(object.get())
+                         ->SetData(format, STGMEDIUM{TYMED_MFPICT, icon}, TRUE),
+                     S_OK);
+        }
+        QCOMPARE(asObject(object)->iconLabel(), shown);
+        std::shared_ptr<IOleObject> again;
+        QCOMPARE(OleLoadObjectData(OleSaveObjectData(*asObject(object)), newStorage(), again),
+                 S_OK);
+        QCOMPARE(asObject(again)->iconLabel(), shown);
+    }
+
     void bytesRoundTrip_data()
     {
         QTest::addColumn<QString>("name");
@@ -286,9 +462,10 @@ private slots:
         QVERIFY(IconPictureContents(picture, icon, label));
         QCOMPARE(label, QStringLiteral("report.pdf"));
 
-        // The object keeps its own copy: the caller frees the picture.
+        // The object keeps its own copy: the caller frees the picture. (A
+        // picture takes the label given; a package keeps its file's name.)
         std::shared_ptr<IOleObject> object;
-        QCOMPARE(createFromFile(write("i.txt", "icon"), object), S_OK);
+        QCOMPARE(createFromFile(write("i.png", png(QSize(2, 2), Qt::gray)), object), S_OK);
         auto *cache = dynamic_cast<IOleCache *>(object.get());
         const FORMATETC format{CF_METAFILEPICT, nullptr, DVASPECT_ICON, -1, TYMED_MFPICT};
         QCOMPARE(cache->SetData(format, STGMEDIUM{TYMED_MFPICT, picture}, FALSE), S_OK);

@@ -19,6 +19,7 @@
 #include <QtEndian>
 
 #include <memory>
+#include <sys/stat.h>
 
 using namespace win;
 using namespace veskel::test;
@@ -337,6 +338,51 @@ private slots:
         const QImage picture =
             foreign.resource(QTextDocument::ImageResource, QUrl(image.name())).value<QImage>();
         QCOMPARE(argb(picture), argb(object->presentation(aspect)));
+    }
+
+    // Opening a document does not read the files its links name: a linked
+    // picture shows the picture saved with it until it is updated.
+    void linkedFileNotReadWhenOpened_data()
+    {
+        QTest::addColumn<bool>("pipe"); // the file replaced by a pipe, else by another picture
+        QTest::addColumn<int>("updated");
+        QTest::newRow("file changed since") << false << int(S_OK);
+        QTest::newRow("file replaced by a pipe") << true << int(STG_E_ACCESSDENIED);
+    }
+    void linkedFileNotReadWhenOpened()
+    {
+        QFETCH(bool, pipe);
+        QFETCH(int, updated);
+        const QString path = m_dir.filePath(QStringLiteral("linked-%1.png").arg(pipe));
+        QVERIFY(writeFile(path, png(testImage())));
+        std::shared_ptr<IOleObject> created;
+        QCOMPARE(OleCreateLinkToFile(path, IID_IOleObject, OLERENDER_DRAW, nullptr, nullptr,
+                                     newStorage(), created),
+                 S_OK);
+        QTextDocument original;
+        QTextCursor cursor(&original);
+        insert(cursor, std::dynamic_pointer_cast<OleObject>(created));
+        const QByteArray rtf = WriteRtf(original);
+
+        QVERIFY(QFile::remove(path));
+        QImage changed(3, 3, QImage::Format_ARGB32);
+        changed.fill(Qt::green);
+        if (pipe)
+            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else
+            QVERIFY(writeFile(path, png(changed)));
+        QTextDocument copy;
+        QVERIFY(readInto(copy, rtf));
+        const std::vector<PositionedObject> objects = ObjectsOf(copy);
+        QCOMPARE(objects.size(), std::size_t(1));
+        const auto loaded = std::dynamic_pointer_cast<OleObject>(objects.front().record->object);
+        QVERIFY(loaded && loaded->isLink());
+        QCOMPARE(loaded->linkPath(), path);
+        QCOMPARE(argb(loaded->picture()), testImage());
+        QCOMPARE(WriteRtf(copy).split('\n'), rtf.split('\n'));
+
+        QCOMPARE(loaded->Update(), updated);
+        QCOMPARE(argb(loaded->picture()), pipe ? testImage() : changed);
     }
 
     // Objects among formatted text and paragraphs: the text keeps its
