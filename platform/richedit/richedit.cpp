@@ -1,5 +1,6 @@
 #include "platform/richedit/richedit.h"
 
+#include "platform/richedit/pastedhtml.h"
 #include "platform/richedit/plaintext.h"
 #include "platform/richedit/richeditview_p.h"
 #include "platform/rtf/rtfwriter.h"
@@ -600,7 +601,7 @@ void RichEditWindow::insertData(const QMimeData *source)
         done = m_objects.pasteRichText(cursor, rtf);
     }
     if (!done && !plainMode && source->hasHtml()) {
-        cursor.insertFragment(QTextDocumentFragment::fromHtml(source->html(), document()));
+        cursor.insertFragment(PastedHtmlFragment(source->html()));
         done = true;
     }
     if (!done && source->hasText()) {

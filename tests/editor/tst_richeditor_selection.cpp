@@ -3,13 +3,19 @@
 #include "editortestutil.h"
 #include "platform/testing/textview.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QMenu>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTextBlock>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 using namespace veskel;
 
@@ -248,6 +254,40 @@ private slots:
         QApplication::clipboard()->setMimeData(plain);
         editor.Paste();
         QCOMPARE(editor.Text(), "rtfa\r\nb");
+    }
+
+    // Pasted HTML reads no file of this computer for the pictures it names.
+    void pastedHtmlReadsNoFile_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::newRow("picture by file URL") << "<p>a<img src=\"file://%1/p.png\">b</p>";
+        QTest::newRow("picture by path") << "<p>a<img src=\"%1/p.png\">b</p>";
+    }
+    void pastedHtmlReadsNoFile()
+    {
+        QFETCH(QString, html);
+        QTemporaryDir dir;
+        QImage picture(4, 4, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        QVERIFY(picture.save(dir.filePath("p.png")));
+        const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        QVERIFY(watch >= 0);
+        const auto closeWatch = qScopeGuard([watch] { ::close(watch); });
+        QVERIFY(inotify_add_watch(watch, QFile::encodeName(dir.path()).constData(), IN_OPEN) >= 0);
+
+        TRichEditor editor;
+        test::prepare(editor);
+        auto *data = new QMimeData;
+        data->setHtml(html.arg(dir.path()));
+        QApplication::clipboard()->setMimeData(data);
+        editor.Paste();
+        QCOMPARE(editor.Text(), QStringLiteral("a\uFFFCb"));
+        // Laid out and drawn, as shown.
+        QTextEdit *view = win::TextViewOf(editor.InnerWindow());
+        view->document()->documentLayout()->documentSize();
+        view->grab();
+        char events[4096];
+        QCOMPARE(::read(watch, events, sizeof events), ssize_t(-1));
     }
 
     void clearLeavesNothing()
