@@ -6,8 +6,10 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # shellcheck source=deps.sh
 . "$root/scripts/deps.sh"
-# The allocators the programs are also tested under, preloaded.
-veskel_install_deps libjemalloc2 libtcmalloc-minimal4
+# Test tools: the allocators the programs are also tested under, preloaded;
+# a private D-Bus daemon for the lock signals; xclip, another X client of the
+# clipboard.
+veskel_install_deps libjemalloc2 libtcmalloc-minimal4 dbus-daemon xclip
 
 dir="$root/build/test"
 flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESKEL_BENCH=ON)
