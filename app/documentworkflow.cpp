@@ -92,6 +92,9 @@ void DocumentWorkflow::markUnchanged()
 
 bool DocumentWorkflow::IsModified()
 {
+    if (m_locked) {
+        return m_modifiedAtLock;
+    }
     if (!m_host.DocumentPath().isEmpty()) {
         return contentDigest() != m_unchangedDigest ||
                (m_format == DocumentFormat::Old && m_host.Editor().HasFormatting());
@@ -121,6 +124,7 @@ void DocumentWorkflow::becomeUntitled()
 {
     m_host.SetFileName(QString());
     m_password.Forget();
+    m_lockKey.Forget();
     m_shownDespiteCheck = false;
     m_format = DocumentFormat::None;
     m_host.ShowFormat(m_format);
@@ -240,6 +244,7 @@ void DocumentWorkflow::savedAs(const QString &path, const QString &password, Doc
     m_host.ShowFormat(format);
     markUnchanged();
     m_password.Remember(password);
+    rememberLockKey(password);
     m_shownDespiteCheck = false;
     m_stampPath = path;
     m_stamp = StampFile(path);
@@ -268,6 +273,7 @@ void DocumentWorkflow::opened(const QString &path, const QString &password, Docu
 {
     m_host.SetFileName(path);
     m_password.Remember(password);
+    rememberLockKey(password);
     m_format = format;
     m_host.ShowFormat(format);
     markUnchanged();
@@ -381,6 +387,10 @@ bool DocumentWorkflow::settleUnsaved(bool forSessionEnd)
     if (!IsModified()) {
         return true;
     }
+    if (m_locked) {
+        // Its text is sealed or hidden: only an unlock can save it.
+        return m_host.ConfirmDiscardLocked();
+    }
     switch (m_host.AskSaveChanges(m_host.DocumentPath())) {
     case UnsavedAnswer::Save:
         return Save() == SaveOutcome::Saved;
@@ -397,10 +407,89 @@ bool DocumentWorkflow::settleUnsaved(bool forSessionEnd)
 
 bool DocumentWorkflow::FormClose()
 {
-    if (!m_discardedDigest.isEmpty() && contentDigest() == m_discardedDigest) {
+    if (!m_locked && !m_discardedDigest.isEmpty() && contentDigest() == m_discardedDigest) {
         return true;
     }
     return MayDropDocument();
+}
+
+void DocumentWorkflow::rememberLockKey(const QString &password)
+{
+    m_host.SetBusy(true);
+    const auto idle = qScopeGuard([this] { m_host.SetBusy(false); });
+    m_lockKey.Remember(password);
+}
+
+LockOutcome DocumentWorkflow::Lock(bool canAsk)
+{
+    if (m_locked) {
+        return m_sealed.isEmpty() ? LockOutcome::Hidden : LockOutcome::Sealed;
+    }
+    const auto wipe = qScopeGuard(wipeStack);
+    QString text = m_host.Editor().Text();
+    const bool empty = text.isEmpty();
+    WipeString(text);
+    if (!m_lockKey.Known() && !empty && canAsk) {
+        QString password;
+        const WipedOnExit wipePassword(password);
+        if (!obtainSavePassword(password)) {
+            return LockOutcome::Cancelled;
+        }
+        rememberLockKey(password);
+    }
+    m_modifiedAtLock = IsModified();
+    m_selectionAtLock = m_host.Editor().SelectionStart();
+    m_selectionLengthAtLock = m_host.Editor().SelectionLength();
+    m_locked = true;
+    if (!m_lockKey.Known() || empty) {
+        return LockOutcome::Hidden;
+    }
+    QByteArray content = m_host.Editor().RichText();
+    const WipedOnExit wipeContent(content);
+    try {
+        m_sealed = m_lockKey.Seal(content);
+    } catch (const EOutOfResources &) {
+        // Too large to seal: kept, but only hidden.
+        return LockOutcome::Hidden;
+    }
+    m_host.Editor().Clear();
+    m_passwordKnownAtLock = m_password.Known();
+    m_password.Forget();
+    return LockOutcome::Sealed;
+}
+
+bool DocumentWorkflow::Unlock(const QString &password)
+{
+    if (!m_locked) {
+        return true;
+    }
+    const auto wipe = qScopeGuard(wipeStack);
+    if (!m_sealed.isEmpty()) {
+        QByteArray content;
+        const WipedOnExit wipeContent(content);
+        bool opened = false;
+        {
+            m_host.SetBusy(true);
+            const auto idle = qScopeGuard([this] { m_host.SetBusy(false); });
+            opened = m_lockKey.Open(m_sealed, password, content);
+        }
+        if (!opened) {
+            m_host.ShowMessage(QStringLiteral("The password is wrong."));
+            return false;
+        }
+        m_host.Editor().Lines().LoadBytes(content);
+        if (m_passwordKnownAtLock) {
+            m_password.Remember(password);
+        }
+        WipeBytes(m_sealed);
+    }
+    m_locked = false;
+    m_host.Editor().setSelectionStart(m_selectionAtLock);
+    m_host.Editor().setSelectionLength(m_selectionLengthAtLock);
+    if (!m_modifiedAtLock) {
+        markUnchanged();
+    }
+    return true;
 }
 
 bool DocumentWorkflow::NewDocument()

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "app/filestamp.h"
+#include "app/lockkey.h"
 #include "app/passwordfingerprint.h"
 #include "cipher/storability.h"
 
@@ -84,6 +85,9 @@ public:
     virtual void ShowFormat(DocumentFormat format) = 0;
     // A busy cursor while the key derivation runs.
     virtual void SetBusy(bool busy) = 0;
+    // Before the unsaved changes of a locked document would be dropped (it
+    // cannot be saved while locked): true to discard them.
+    virtual bool ConfirmDiscardLocked() { return false; }
 };
 
 // How a save ended when it raised no error.
@@ -92,6 +96,14 @@ enum class SaveOutcome
     Saved,
     Cancelled, // a dialog was cancelled: nothing written
     Refused    // the user said No, or the key or encryption failed
+};
+
+// How a lock ended.
+enum class LockOutcome
+{
+    Sealed,   // the content is sealed in memory; the password opens it again
+    Hidden,   // there is no password to seal it with: it is only hidden
+    Cancelled // the user gave no password to lock with: nothing changed
 };
 
 class DocumentWorkflow
@@ -136,6 +148,20 @@ public:
     // when the user kept the document.
     bool NewDocument();
 
+    // Locks the document. One that has a password, or is given one now
+    // (canAsk, for an untitled text), is sealed in memory under its lock key;
+    // the editor's text, its undo history and what is known of the password
+    // are wiped. Without a password, when it cannot ask, the text stays and
+    // is only hidden.
+    LockOutcome Lock(bool canAsk);
+    // Brings the locked document back: true when the password opens it (or
+    // nothing was sealed), with its text, formatting and caret; false, with
+    // the message for a wrong password, when it stays locked.
+    bool Unlock(const QString &password);
+    bool Locked() const { return m_locked; }
+    // Whether the locked document holds anything its password would protect.
+    bool LockedSealed() const { return !m_sealed.isEmpty(); }
+
     // Whether the editor's text differs from what was last loaded from, or
     // written to, the document's file; for an untitled document, whether
     // it holds any text.
@@ -147,6 +173,7 @@ public:
 
 private:
     void openFile(const QString &path);
+    void rememberLockKey(const QString &password);
     // Asks for the password, twice when it is not the document's; true with
     // the password, false when a dialog was cancelled.
     bool obtainSavePassword(QString &password);
@@ -174,6 +201,14 @@ private:
     FileStamp m_stamp;
     FileStamp m_agreedTarget;
     PasswordFingerprint m_password;
+    LockKey m_lockKey;
+    // While locked: the sealed content and what the editor showed.
+    QByteArray m_sealed;
+    bool m_locked = false;
+    bool m_modifiedAtLock = false;
+    bool m_passwordKnownAtLock = false;
+    int m_selectionAtLock = 0;
+    int m_selectionLengthAtLock = 0;
     bool m_shownDespiteCheck = false;
     DocumentFormat m_format = DocumentFormat::None;
 };

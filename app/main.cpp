@@ -1,5 +1,6 @@
 // Veskel: start-up and the message loop.
 #include "app/appidentity.h"
+#include "app/clipboardguard.h"
 #include "app/shortcutfilter.h"
 #include "app/veskelmain.h"
 #include "dialogs/frmpassword.h"
@@ -21,6 +22,7 @@ int main(int argc, char **argv)
     veskel::TForm1 form1;
     veskel::TForm2 form2(&form1);
     form1.setPasswordDialog(&form2);
+    form1.WatchDesktopLock(QDBusConnection::sessionBus(), QDBusConnection::systemBus());
     app.installEventFilter(new veskel::MenuShortcutFilter(&form1));
 
     switch (win::GetStartupShowCommand()) {
@@ -35,5 +37,9 @@ int main(int argc, char **argv)
         break;
     }
     form1.activateWindow();
-    return app.exec();
+    const int code = app.exec();
+    // Document text the program copied goes with it: cleared now, the toolkit
+    // has nothing to hand to a clipboard manager when the application ends.
+    veskel::ClearOwnClipboard();
+    return code;
 }

@@ -1,6 +1,10 @@
 #include "veskelmain.h"
 
+#include "app/clipboardguard.h"
+#include "app/desktoplock.h"
 #include "app/errorboundary.h"
+#include "app/idlewatch.h"
+#include "app/lockpanel.h"
 #include "app/lossquestion.h"
 #include "app/messageboxes.h"
 #include "cmdline/cmdlinehelper.h"
@@ -9,6 +13,7 @@
 #include "platform/win/process.h"
 #include "platform/winui/formscale.h"
 #include "runtime/exceptions.h"
+#include "runtime/memory.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -109,6 +114,12 @@ TForm1::TForm1(QWidget *parent)
     connectGuarded(btnFind, &TForm1::btnFindClick);
     connectGuarded(btnSearcReplace, &TForm1::btnSearcReplaceClick);
     connectGuarded(btnGoTo, &TForm1::btnGoToClick);
+    connect(pnlLocked, &LockPanel::unlockRequested, this,
+            [this] { RunGuarded(this, [this] { UnlockClick(); }); });
+    m_idleLock = new IdleWatch(kIdleLockInterval, this);
+    connect(m_idleLock, &IdleWatch::idle, this,
+            [this] { RunGuarded(this, [this] { LockDocument(false); }); });
+    m_idleLock->start();
     connectEditorEvents();
 #if QT_CONFIG(sessionmanager)
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &manager) {
@@ -166,6 +177,9 @@ void TForm1::createChildren()
 
     // From the top: the editing area, then the bars upwards from the status
     // bar, so that the one visible bar sits right above it.
+    pnlLocked = new LockPanel(client);
+    pnlLocked->hide();
+    stack->addWidget(pnlLocked, 1);
     stack->addWidget(memo1, 1);
     stack->addWidget(pnlSearchReplace);
     stack->addWidget(pnlGoto);
@@ -246,6 +260,8 @@ void TForm1::createMenu()
     Save1 = item(File1, "Save1", QStringLiteral("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S));
     SaveAs1 = item(File1, "SaveAs1", QStringLiteral("Save &As..."));
     separator(File1, "N2");
+    Lock1 = item(File1, "Lock1", QStringLiteral("&Lock"), QKeySequence(Qt::CTRL | Qt::Key_L));
+    separator(File1, "N7");
     Exit1 = item(File1, "Exit1", QStringLiteral("E&xit"));
 
     Edit2 = bar->addMenu(QStringLiteral("&Edit"));
@@ -274,6 +290,7 @@ void TForm1::createMenu()
     connectGuarded(Open1, &TForm1::Open1Click);
     connectGuarded(Save1, &TForm1::Save1Click);
     connectGuarded(SaveAs1, &TForm1::SaveAs1Click);
+    connectGuarded(Lock1, &TForm1::Lock1Click);
     connectGuarded(Exit1, &TForm1::Exit1Click);
     connectGuarded(Undo1, &TForm1::Undo1Click);
     connectGuarded(Cut1, &TForm1::Cut1Click);
@@ -485,6 +502,118 @@ void TForm1::SessionEnding(SessionEnd &session)
     if (!settled || !mayEnd) {
         session.cancel();
     }
+}
+
+void TForm1::Lock1Click()
+{
+    LockDocument(true);
+}
+
+void TForm1::LockDocument(bool canAsk)
+{
+    if (IsLocked()) {
+        return;
+    }
+    // Nothing stays readable behind a dialog: each is cancelled, and the
+    // lock waits until the code that opened it has returned.
+    if (QApplication::activeModalWidget() != nullptr) {
+        while (QWidget *modal = QApplication::activeModalWidget()) {
+            if (auto *dialog = qobject_cast<QDialog *>(modal)) {
+                dialog->reject();
+            } else {
+                modal->close();
+            }
+            if (modal->isVisible()) {
+                break; // it will not go: lock from the event loop all the same
+            }
+        }
+        QMetaObject::invokeMethod(
+            this, [this] { RunGuarded(this, [this] { lockNow(false); }); }, Qt::QueuedConnection);
+        return;
+    }
+    lockNow(canAsk);
+}
+
+void TForm1::WatchDesktopLock(const QDBusConnection &sessionBus, const QDBusConnection &systemBus)
+{
+    delete m_desktopLock;
+    m_desktopLock = new DesktopLockWatch(sessionBus, systemBus, this);
+    connect(m_desktopLock, &DesktopLockWatch::lockRequested, this,
+            [this] { RunGuarded(this, [this] { LockDocument(false); }); });
+}
+
+void TForm1::lockNow(bool canAsk)
+{
+    if (IsLocked()) {
+        return;
+    }
+    if (QApplication::activeModalWidget() != nullptr) {
+        LockDocument(false);
+        return;
+    }
+    if (m_workflow.Lock(canAsk) == LockOutcome::Cancelled) {
+        return;
+    }
+    // The password box keeps what was typed last; not past a lock. (Set,
+    // not cleared: clearing keeps the text as an undo step.)
+    if (Form2 != nullptr) {
+        Form2->Edit1->setText(QString());
+    }
+    ClearOwnClipboard();
+    showLocked(true);
+}
+
+void TForm1::UnlockClick()
+{
+    QString password = pnlLocked->TakePassword();
+    const WipedOnExit wipePassword(password);
+    if (m_workflow.Unlock(password)) {
+        showLocked(false);
+    }
+}
+
+void TForm1::showLocked(bool locked)
+{
+    if (locked) {
+        m_barBeforeLock = nullptr;
+        for (QWidget *bar : {pnlFind, pnlSearchReplace, pnlGoto}) {
+            if (bar->isVisible()) {
+                m_barBeforeLock = bar;
+            }
+            bar->hide();
+        }
+        m_enabledBeforeLock.clear();
+        for (QAction *action : actions()) {
+            if (action != Exit1 && action->isEnabled()) {
+                m_enabledBeforeLock << action;
+                action->setEnabled(false);
+            }
+        }
+        memo1->hide();
+        StatusBar1->hide();
+        pnlLocked->ShowLocked(m_workflow.LockedSealed(), m_workflow.IsModified());
+        return;
+    }
+    pnlLocked->hide();
+    memo1->show();
+    StatusBar1->show();
+    if (m_barBeforeLock != nullptr) {
+        m_barBeforeLock->show();
+    }
+    for (QAction *action : std::as_const(m_enabledBeforeLock)) {
+        action->setEnabled(true);
+    }
+    m_enabledBeforeLock.clear();
+    UpdateCaretStatus();
+    memo1->setFocus();
+}
+
+bool TForm1::ConfirmDiscardLocked()
+{
+    return AskChoice(this,
+                     QStringLiteral("The locked document has unsaved changes. Unlock it to save "
+                                    "them, or discard them?"),
+                     {QStringLiteral("&Discard"), QStringLiteral("&Cancel")}, 1, 1) == 0;
 }
 
 void TForm1::Exit1Click()

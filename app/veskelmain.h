@@ -4,6 +4,7 @@
 
 #include "app/documentworkflow.h"
 
+#include <QDBusConnection>
 #include <QMainWindow>
 
 #include <functional>
@@ -18,6 +19,9 @@ class QStatusBar;
 
 namespace veskel {
 
+class DesktopLockWatch;
+class IdleWatch;
+class LockPanel;
 class TForm2;
 class TRichEditor;
 
@@ -67,12 +71,16 @@ public:
     QStatusBar *StatusBar1 = nullptr;
     QLabel *StatusPanel0 = nullptr;
     QLabel *StatusPanel1 = nullptr;
+    // Shown in place of the editing area, the bars and the status bar while
+    // the document is locked.
+    LockPanel *pnlLocked = nullptr;
 
     QMenu *File1 = nullptr;
     QAction *New1 = nullptr;
     QAction *Open1 = nullptr;
     QAction *Save1 = nullptr;
     QAction *SaveAs1 = nullptr;
+    QAction *Lock1 = nullptr;
     QAction *Exit1 = nullptr;
     QMenu *Edit2 = nullptr;
     QAction *Undo1 = nullptr;
@@ -118,6 +126,7 @@ public:
     void Open1Click();
     void Save1Click();
     void SaveAs1Click();
+    void Lock1Click();
     void Exit1Click();
     void Undo1Click();
     void Cut1Click();
@@ -140,6 +149,22 @@ public:
     void ReplaceAll(const QString &search, const QString &replacement);
     // Shows the column and line of the caret in the status bar's first panel.
     void UpdateCaretStatus();
+
+    // Locks the document (see DocumentWorkflow::Lock): the lock panel takes
+    // the place of the text, and the clipboard is cleared of the program's
+    // copy. A modal dialog open at that moment is cancelled first, as its
+    // Cancel would. canAsk: a command of the user's, which may ask for a
+    // password to lock an untitled text with.
+    void LockDocument(bool canAsk);
+    // The lock panel's Unlock.
+    void UnlockClick();
+    bool IsLocked() const { return m_workflow.Locked(); }
+    // Locks after kIdleLockInterval without input in any of the program's
+    // windows (tests drive its clock).
+    IdleWatch &IdleLock() { return *m_idleLock; }
+    // Locks when the desktop locks the screen or the session, or the system
+    // is about to sleep, as the buses given tell.
+    void WatchDesktopLock(const QDBusConnection &sessionBus, const QDBusConnection &systemBus);
 
     // Whether FormActivate has run.
     bool Activated() const { return m_activated; }
@@ -167,6 +192,7 @@ private:
     bool ChooseSavePath(QString &path, DocumentFormat &format) override;
     void ShowFormat(DocumentFormat format) override;
     void SetBusy(bool busy) override;
+    bool ConfirmDiscardLocked() override;
 
     void createChildren();
     // Names and descriptions a screen reader reads for each control.
@@ -183,9 +209,16 @@ private:
     // Shows the bar alone, then gives its box the focus.
     void ShowBar(QWidget *bar, QWidget *focusTarget);
     void activateOnce();
+    void lockNow(bool canAsk);
+    void showLocked(bool locked);
 
     DocumentWorkflow m_workflow;
     bool m_activated = false;
+    // While locked: the bar that was shown, the actions that were enabled.
+    IdleWatch *m_idleLock = nullptr;
+    DesktopLockWatch *m_desktopLock = nullptr;
+    QWidget *m_barBeforeLock = nullptr;
+    QList<QAction *> m_enabledBeforeLock;
 };
 
 } // namespace veskel

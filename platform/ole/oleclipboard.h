@@ -17,12 +17,11 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QMimeData>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
-
-class QMimeData;
 
 namespace win {
 
@@ -37,6 +36,34 @@ inline const QString kMimeEmbeddedObject = QStringLiteral("application/x-veskel-
 inline const QString kMimeRichTextAndObjects = QStringLiteral("application/x-veskel-richtext");
 inline const QString kMimeRtf = QStringLiteral("text/rtf");
 inline const QString kMimeRtfAlt = QStringLiteral("application/rtf");
+// Clipboard managers record no history of data that offers this format with
+// the bytes "secret" (password managers mark what they copy the same way).
+inline const QString kMimePasswordManagerHint = QStringLiteral("x-kde-passwordManagerHint");
+inline const QByteArray kPasswordManagerHintSecret = QByteArrayLiteral("secret");
+
+// The mark of data this process made from a document. It is a property of the
+// object itself and never travels with the data, so what another program
+// offers never carries it, even with the same formats.
+inline constexpr char kOwnSecretDataProperty[] = "veskelOwnSecretData";
+
+// Marks data made from a document: secret for clipboard managers, and known
+// later as this process's own.
+inline void MarkAsOwnSecretData(QMimeData &data)
+{
+    data.setData(kMimePasswordManagerHint, kPasswordManagerHintSecret);
+    data.setProperty(kOwnSecretDataProperty, true);
+}
+
+// Whether the data is an object this process marked with MarkAsOwnSecretData
+// (and still marked secret); false for nullptr and for any other program's
+// data.
+inline bool IsOwnSecretData(const QMimeData *data)
+{
+    // The property first: asking a foreign owner for its formats is a round
+    // trip to another program.
+    return data != nullptr && data->property(kOwnSecretDataProperty).toBool() &&
+           data->data(kMimePasswordManagerHint) == kPasswordManagerHintSecret;
+}
 
 // The name of a registered format, without registering anything; empty for
 // a predefined or unknown format.

@@ -535,6 +535,9 @@ void RichEditWindow::contextMenu(QContextMenuEvent *event)
     m_objects.host()->GetContextMenu(selection, object, range, &menu);
 }
 
+// What copy, cut, a drag and the X11 selection (text selected with the mouse)
+// take from the document. All of it is marked secret, so that clipboard
+// managers keep no history of the text.
 QMimeData *RichEditWindow::mimeDataFromSelection() const
 {
     const QTextCursor cursor = textCursor();
@@ -546,6 +549,7 @@ QMimeData *RichEditWindow::mimeDataFromSelection() const
             for (const QString &format : own->mimeData().formats()) {
                 mime->setData(format, own->mimeData().data(format));
             }
+            MarkAsOwnSecretData(*mime);
             return mime;
         }
     }
@@ -560,6 +564,7 @@ QMimeData *RichEditWindow::mimeDataFromSelection() const
     mime->setData(kRtfMime, rtf);
     mime->setData(kRtfMimeAlt, rtf);
     m_objects.addFormats(*mime, cursor.selectionStart(), cursor.selectionEnd());
+    MarkAsOwnSecretData(*mime);
     return mime;
 }
 

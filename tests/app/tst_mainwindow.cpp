@@ -200,6 +200,7 @@ private slots:
             {f.Open1, "&Open", QKeySequence("Ctrl+O")},
             {f.Save1, "&Save", QKeySequence("Ctrl+S")},
             {f.SaveAs1, "Save &As...", QKeySequence()},
+            {f.Lock1, "&Lock", QKeySequence("Ctrl+L")},
             {f.Exit1, "E&xit", QKeySequence()},
             {f.Undo1, "&Undo", QKeySequence("Ctrl+Z")},
             {f.Cut1, "Cu&t", QKeySequence("Ctrl+X")},
@@ -223,7 +224,7 @@ private slots:
         QCOMPARE(f.File1->title(), "&File");
         QCOMPARE(f.Edit2->title(), "&Edit");
         QCOMPARE(f.Help1->title(), "&Help");
-        QCOMPARE(f.File1->actions().size(), 7);  // with two separators
+        QCOMPARE(f.File1->actions().size(), 9);  // with three separators
         QCOMPARE(f.Edit2->actions().size(), 12); // with three separators
         QCOMPARE(f.OpenDialog1->windowTitle(), "Load a file");
         QCOMPARE(f.OpenDialog1->defaultSuffix(), "vsk");

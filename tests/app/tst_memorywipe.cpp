@@ -1,6 +1,7 @@
 // No copy of a document's text stays readable in the process once the window
 // has moved on to another document: the window is driven as a user would,
 // then every writable mapping of the process is searched for the old text.
+#include "app/lockpanel.h"
 #include "cipher/cryptoapi.h"
 #include "cipher/documentfile.h"
 #include "cipher/strongdocument.h"
@@ -319,6 +320,8 @@ private slots:
         QTest::newRow("opened strong, then Open of another") << "opened strong";
         QTest::newRow("short, typed, then New") << "short typed";
         QTest::newRow("short, opened, then Open of another") << "short opened";
+        QTest::newRow("opened, then locked") << "opened locked";
+        QTest::newRow("opened strong, then locked") << "opened locked strong";
     }
     void oldTextIsGone()
     {
@@ -327,12 +330,20 @@ private slots:
         how.remove(" strong");
         const bool isShort = how.startsWith("short ");
         how.remove("short ");
+        const bool locked = how.endsWith(" locked");
+        how.remove(" locked");
         QString marker = newMarker(strong, isShort ? kShortMarkerLength : kMarkerLength);
         std::vector<Needle> needles = needlesOf(marker);
         // A strong document's password is searched for too once the
         // password box holds another one.
-        QString password = strong ? newMarker(true).left(40) : QStringLiteral("pw");
-        if (strong && how == "opened") {
+        // So is the password of a locked document, which is kept masked here
+        // to be typed again.
+        QString password = strong || locked ? newMarker(true).left(40) : QStringLiteral("pw");
+        QByteArray maskedPassword;
+        for (const QChar c : password) {
+            maskedPassword.append(static_cast<char>(c.unicode() ^ kMask));
+        }
+        if ((strong || locked) && how == "opened") {
             for (Needle &needle : needlesOf(password)) {
                 needles.push_back(std::move(needle));
             }
@@ -362,6 +373,7 @@ private slots:
             w.form1.Open1->trigger();
         }
         QVERIFY(editorShows(*w.form1.memo1, marker));
+        const qsizetype markerLength = marker.size();
         WipeString(marker);
         // The search finds the text while the editor holds it.
         QVERIFY(!scanProcess(needles).isEmpty());
@@ -377,6 +389,22 @@ private slots:
             QCOMPARE(QFileInfo(path).size() == DocumentFileSize, !strong);
         }
         WipeString(password);
+        if (locked) {
+            w.form1.Lock1->trigger();
+            QVERIFY(w.form1.IsLocked());
+            QCoreApplication::processEvents();
+            const QList<Hit> hits = scanProcess(needles);
+            QVERIFY2(hits.isEmpty(), describe(hits).constData());
+            // The password brings the whole text back.
+            for (const char c : std::as_const(maskedPassword)) {
+                QTest::keyClick(w.form1.pnlLocked->Password, static_cast<char>(c ^ kMask));
+            }
+            QTest::mouseClick(w.form1.pnlLocked->Unlock, Qt::LeftButton);
+            QVERIFY(!w.form1.IsLocked());
+            QCOMPARE(w.form1.memo1->Text().size(), markerLength);
+            QVERIFY(!scanProcess(needles).isEmpty());
+            return;
+        }
         if (how == "opened") {
             w.saveAsPath = other;
             w.password("pw");

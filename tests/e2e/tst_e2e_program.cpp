@@ -612,6 +612,45 @@ private slots:
         QVERIFY(program.running());
     }
 
+    // Text copied from the document tells clipboard managers to keep no
+    // history of it (x-kde-passwordManagerHint: secret); a copy another
+    // program made since then is not cleared when the program ends.
+    void copiedTextIsSecret()
+    {
+        const QString othersCopy = QStringLiteral("someone else's text");
+        QTemporaryDir dir;
+        const auto clipboard = [this](const QString &target) {
+            QStringList arguments{"-o", "-selection", "clipboard"};
+            if (!target.isEmpty()) {
+                arguments << "-t" << target;
+            }
+            return m_x->run("xclip", arguments);
+        };
+        Program program(*m_x, dir, {});
+        const QString main = m_x->waitForWindow(titlePattern(QString()));
+        QVERIFY(!main.isEmpty());
+        m_x->type(main, "private words");
+        m_x->key(main, "ctrl+a ctrl+c");
+        QTRY_COMPARE_WITH_TIMEOUT(clipboard({}), QString("private words"), 5000);
+        QVERIFY(clipboard("TARGETS").split(u'\n').contains("x-kde-passwordManagerHint"));
+        QCOMPARE(clipboard("x-kde-passwordManagerHint"), QString("secret"));
+        // The selection made with Ctrl+A is the X11 selection too.
+        QVERIFY(m_x->run("xclip", {"-o", "-selection", "primary", "-t", "TARGETS"})
+                    .split(u'\n')
+                    .contains("x-kde-passwordManagerHint"));
+        QFile copy(dir.filePath("copy.txt"));
+        QVERIFY(copy.open(QIODevice::WriteOnly));
+        copy.write(othersCopy.toUtf8());
+        copy.close();
+        // xclip stays behind as the clipboard's owner until the server ends.
+        m_x->run("xclip", {"-selection", "clipboard", "-i", copy.fileName()});
+        QTRY_COMPARE_WITH_TIMEOUT(clipboard({}), othersCopy, 5000);
+        m_x->key(main, "alt+f x");
+        answerQuestion("alt+d"); // Discard
+        QCOMPARE(program.waitForExit(), 0);
+        QCOMPARE(clipboard({}), othersCopy);
+    }
+
     // A crash while a document is open writes no core file, although the
     // user allowed them; the same crash of a shell in that folder does.
     void crashWritesNoCore_data()

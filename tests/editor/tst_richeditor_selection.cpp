@@ -1,6 +1,8 @@
 // The editor control's selection, search, caret placement, undo, clipboard,
 // links and right-click menu.
 #include "editortestutil.h"
+#include "platform/ole/oleclipboard.h"
+#include "platform/richedit/richedit.h"
 #include "platform/testing/textview.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -25,6 +27,45 @@ struct Click
 {
     QString url;
     TMouseButton button;
+};
+
+// A host that hands out its own data for whatever is copied.
+class DataHost final : public win::IRichEditOleCallback
+{
+public:
+    using HRESULT = win::HRESULT;
+    HRESULT GetNewStorage(std::shared_ptr<win::IStorage> &) override { return win::E_NOTIMPL; }
+    HRESULT GetInPlaceContext(win::HWND *, win::HWND *, win::OLEINPLACEFRAMEINFO *) override
+    {
+        return win::E_NOTIMPL;
+    }
+    HRESULT ShowContainerUI(win::BOOL) override { return win::E_NOTIMPL; }
+    HRESULT QueryInsertObject(const win::CLSID &, const std::shared_ptr<win::IStorage> &,
+                              win::LONG) override
+    {
+        return win::E_NOTIMPL;
+    }
+    HRESULT DeleteObject(const std::shared_ptr<win::IOleObject> &) override { return win::S_OK; }
+    HRESULT QueryAcceptData(const std::shared_ptr<win::IDataObject> &, win::CLIPFORMAT *,
+                            win::DWORD, win::BOOL, win::HGLOBAL) override
+    {
+        return win::S_OK;
+    }
+    HRESULT ContextSensitiveHelp(win::BOOL) override { return win::E_NOTIMPL; }
+    HRESULT GetClipboardData(const win::CHARRANGE &, win::DWORD,
+                             std::shared_ptr<win::IDataObject> &data) override
+    {
+        QMimeData mime;
+        mime.setText("the host's");
+        data = win::DataObjectFromMimeData(mime);
+        return win::S_OK;
+    }
+    HRESULT GetDragDropEffect(win::BOOL, win::DWORD, win::DWORD *) override { return win::S_OK; }
+    HRESULT GetContextMenu(win::WORD, const std::shared_ptr<win::IOleObject> &,
+                           const win::CHARRANGE &, void **) override
+    {
+        return win::E_NOTIMPL;
+    }
 };
 
 } // namespace
@@ -235,6 +276,50 @@ private slots:
         editor.setSelectionStart(3);
         editor.Paste();
         QCOMPARE(editor.Text(), " mecopy");
+    }
+
+    // What a copy or a cut puts on the clipboard tells clipboard managers to
+    // record no history of it, and is known as this process's own; another
+    // program's copy with the same hint is not.
+    void copiesAreSecret_data()
+    {
+        QTest::addColumn<bool>("cut");
+        QTest::addColumn<bool>("hostData");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("copy") << false << false << "copy";
+        QTest::newRow("cut") << true << false << "copy";
+        QTest::newRow("copy of the host's data") << false << true << "the host's";
+        QTest::newRow("cut of the host's data") << true << true << "the host's";
+    }
+    void copiesAreSecret()
+    {
+        QFETCH(bool, cut);
+        QFETCH(bool, hostData);
+        QFETCH(QString, text);
+        TRichEditor editor;
+        test::prepare(editor);
+        win::RichEditWindow *window = editor.InnerWindow();
+        DataHost host;
+        win::IRichEditOleCallback *own = window->oleCallback();
+        const auto restore = qScopeGuard([&] { window->setOleCallback(own); });
+        if (hostData) {
+            QVERIFY(window->setOleCallback(&host));
+        }
+        editor.setText("copy me");
+        editor.setSelectionStart(0);
+        editor.setSelectionLength(4);
+        cut ? editor.Cut() : editor.Copy();
+        QCOMPARE(editor.Text(), cut ? QString(" me") : QString("copy me"));
+        QClipboard *clipboard = QApplication::clipboard();
+        QCOMPARE(clipboard->text(), text);
+        QCOMPARE(clipboard->mimeData()->data("x-kde-passwordManagerHint"), "secret");
+        QVERIFY(win::IsOwnSecretData(clipboard->mimeData()));
+
+        auto *other = new QMimeData;
+        other->setText("another program's");
+        other->setData("x-kde-passwordManagerHint", "secret");
+        clipboard->setMimeData(other);
+        QVERIFY(!win::IsOwnSecretData(clipboard->mimeData()));
     }
 
     void pasteTakesBestFormat()
