@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTextCursor>
+#include <QTextDocument>
 
 using namespace veskel;
 using test::Window;
@@ -121,6 +123,31 @@ private slots:
         QVERIFY(w.form1.Save1->isEnabled());
     }
 
+    // Formatting and pictures come back as they were.
+    void keepsFormattingAndPictures()
+    {
+        Window w;
+        openEdited(w);
+        QTextCursor cursor(win::TextViewOf(w.form1.memo1->InnerWindow())->document());
+        cursor.setPosition(0);
+        cursor.setPosition(4, QTextCursor::KeepAnchor);
+        QTextCharFormat bold;
+        bold.setFontWeight(QFont::Bold);
+        cursor.mergeCharFormat(bold);
+        QImage picture(6, 4, QImage::Format_RGB32);
+        picture.fill(Qt::blue);
+        QApplication::clipboard()->setImage(picture);
+        w.form1.memo1->setSelectionStart(5);
+        w.form1.Paste1->trigger();
+        const QByteArray before = w.form1.memo1->RichText();
+        QVERIFY(before.contains("\\b note\\b0") && before.contains("\\pict"));
+        w.form1.Lock1->trigger();
+        verifyLocked(w);
+        unlockWith(w, "pw");
+        QVERIFY(!w.form1.IsLocked());
+        QCOMPARE(w.form1.memo1->RichText(), before);
+    }
+
     // A lock clears the clipboard when it still holds the program's copy,
     // never another program's.
     void clearsOwnClipboard_data()
@@ -144,6 +171,41 @@ private slots:
         verifyLocked(w);
         QCOMPARE(QApplication::clipboard()->text(),
                  othersCopy ? QStringLiteral("someone else's") : QString());
+    }
+
+    // Closing a locked window asks only about unsaved changes, which can be
+    // discarded there (saving them needs an unlock).
+    void close_data()
+    {
+        QTest::addColumn<bool>("edited");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("unchanged: no question") << false << QString() << true;
+        QTest::newRow("edited, Discard") << true << "Discard" << true;
+        QTest::newRow("edited, Cancel") << true << "Cancel" << false;
+    }
+    void close()
+    {
+        QFETCH(bool, edited);
+        QFETCH(QString, answer);
+        QFETCH(bool, closes);
+        const QByteArray before = readAll(m_path);
+        Window w;
+        openEdited(w);
+        if (!edited) {
+            QTest::keyClick(&w.form1, Qt::Key_Z, Qt::ControlModifier);
+            QVERIFY(!w.form1.Workflow().IsModified());
+        }
+        w.form1.Lock1->trigger();
+        verifyLocked(w);
+        if (!answer.isEmpty()) {
+            w.choose(answer);
+        }
+        QCOMPARE(w.form1.close(), closes);
+        QVERIFY(w.scriptDone());
+        QCOMPARE(w.messages.size(), edited ? 1 : 0);
+        QCOMPARE(readAll(m_path), before);
+        QCOMPARE(w.form1.IsLocked(), true);
     }
 
     // A dialog open at the moment of an automatic lock is cancelled as its

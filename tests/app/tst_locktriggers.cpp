@@ -2,6 +2,7 @@
 // desktop's screen locker, session lock and sleep on a private D-Bus daemon.
 #include "app/desktoplock.h"
 #include "app/idlewatch.h"
+#include "app/veskelmain.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -213,6 +214,17 @@ private slots:
         QSignalSpy lock(&watch, &DesktopLockWatch::lockRequested);
         send(interface, member, arguments);
         QCOMPARE(lock.count(), locks);
+    }
+
+    // The window itself locks when the screen locker comes on.
+    void windowLocksOnScreenSaver()
+    {
+        TForm1 form;
+        form.WatchDesktopLock(m_bus, m_bus);
+        form.show();
+        QVERIFY(!form.IsLocked());
+        send("org.freedesktop.ScreenSaver", "ActiveChanged", {true});
+        QVERIFY(form.IsLocked());
     }
 
     // The sleep inhibitor is held while awake, let go once the lock has been
