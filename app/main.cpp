@@ -2,6 +2,7 @@
 #include "app/appidentity.h"
 #include "app/clipboardguard.h"
 #include "app/shortcutfilter.h"
+#include "app/startoptions.h"
 #include "app/veskelmain.h"
 #include "dialogs/frmpassword.h"
 #include "platform/win/process.h"
@@ -10,13 +11,35 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <vector>
+
 int main(int argc, char **argv)
 {
+    QList<QByteArray> words;
+    for (int i = 0; i < argc; ++i) {
+        words << QByteArray(argv[i]);
+    }
+    const veskel::StartOptions options = veskel::ReadStartOptions(words);
+    if (options.action != veskel::StartOptions::Action::Run) {
+        const QByteArray text = options.action == veskel::StartOptions::Action::Help
+                                    ? veskel::StartUsage()
+                                    : veskel::StartVersion();
+        std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
     veskel::DisableCoreDumps(); // the text and the password never reach a core file
     veskel::WipeFreedMemory();
     veskel::KeepFreedPages();
-    QApplication app(argc, argv); // takes the toolkit's own options out of argv
-    win::InitCommandLine(argc, argv);
+    // The toolkit takes its own options out of the words before "--"; the
+    // ones after it are file names as they stand.
+    int toolkitArgc = options.endOfOptions < 0 ? argc : options.endOfOptions;
+    QApplication app(toolkitArgc, argv);
+    std::vector<char *> commandLine(argv, argv + toolkitArgc);
+    if (options.endOfOptions >= 0) {
+        commandLine.insert(commandLine.end(), argv + options.endOfOptions + 1, argv + argc);
+    }
+    win::InitCommandLine(static_cast<int>(commandLine.size()), commandLine.data());
     veskel::SetApplicationIdentity();
 
     veskel::TForm1 form1;

@@ -348,6 +348,36 @@ private slots:
         QVERIFY(program.running());
     }
 
+    // --help and --version print and end without a window; "--" ends the
+    // options, so that a file may be named --help.
+    void startOptions_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("printed"); // empty: the window opens
+        QTest::newRow("--help") << QStringList{"--help"} << "Usage: veskel [FILE...]\n";
+        QTest::newRow("--version") << QStringList{"--version"} << "veskel " VESKEL_VERSION "\n";
+        QTest::newRow("a file named --help") << QStringList{"--", "--help"} << QString();
+    }
+    void startOptions()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, printed);
+        QTemporaryDir dir;
+        QVERIFY(writeDocument(dir.filePath("--help"), "text"));
+        if (printed.isEmpty()) {
+            Program program(*m_x, dir, arguments);
+            QVERIFY(!m_x->waitForWindow("^Set Password$").isEmpty()); // the document's
+            return;
+        }
+        QProcess process;
+        process.setWorkingDirectory(dir.path());
+        process.start(kProgram, arguments);
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(process.readAllStandardError(), QByteArray());
+        QVERIFY(QString::fromUtf8(process.readAllStandardOutput()).startsWith(printed));
+    }
+
     // A name that is not UTF-8 is refused: its text would name another file
     // (here one that exists, holding another document).
     void undecodableNameIsRefused()
