@@ -60,8 +60,50 @@ void TForm1::GoTo1Click()
     ShowBar(pnlGoto, edtGoTo);
 }
 
+void TForm1::FindNext1Click()
+{
+    findAgain(true);
+}
+
+void TForm1::FindPrevious1Click()
+{
+    findAgain(false);
+}
+
+void TForm1::findAgain(bool forward)
+{
+    const QString token = Edit3->text();
+    if (token.isEmpty()) {
+        Find1Click(); // nothing to look for yet: the find bar asks
+        return;
+    }
+    const int start = memo1->SelectionStart();
+    const int end = start + memo1->SelectionLength();
+    const int length = static_cast<int>(memo1->LinesText().size());
+    // Past the selection to the end (before it to the start), then the
+    // whole text from the other end, so that a lone match is found again.
+    int found =
+        forward ? memo1->Find(token, end, length) : memo1->Find(token, start, start, 0, false);
+    bool wrapped = false;
+    if (found == -1) {
+        wrapped = true;
+        found =
+            forward ? memo1->Find(token, 0, length) : memo1->Find(token, length, length, 0, false);
+    }
+    memo1->setFocus();
+    if (found == -1) {
+        showSearchNote(tr("Not found: \"%1\"").arg(token));
+        return;
+    }
+    memo1->setSelectionStart(found);
+    memo1->setSelectionLength(static_cast<int>(token.size()));
+    UpdateCaretStatus();
+    showSearchNote(wrapped ? tr("Search wrapped") : QString());
+}
+
 void TForm1::btnFindClick()
 {
+    clearSearchNote();
     const QString token = Edit3->text();
     const int length = static_cast<int>(memo1->LinesText().size());
     FoundPos = memo1->Find(token, 0, length);
@@ -83,12 +125,21 @@ void TForm1::ReplaceAll(const QString &search, const QString &replacement)
     const auto replacementLength = static_cast<int>(replacement.size());
     // An empty token is found nowhere, so the loop ends.
     int position = memo1->Find(search, 0, length);
+    int replaced = 0;
     while (position != -1) {
         memo1->setFocus();
         memo1->setSelectionStart(position);
         memo1->setSelectionLength(searchLength);
         memo1->ReplaceSelection(replacement);
+        ++replaced;
         position = memo1->Find(search, position + replacementLength, length);
+    }
+    if (search.isEmpty()) {
+        showSearchNote(QString());
+    } else if (replaced == 0) {
+        showSearchNote(tr("Not found: \"%1\"").arg(search));
+    } else {
+        showSearchNote(tr("%n replaced", nullptr, replaced));
     }
 }
 
@@ -104,11 +155,13 @@ void TForm1::btnGoToClick()
 
 void TForm1::Undo1Click()
 {
+    clearSearchNote();
     memo1->Undo();
 }
 
 void TForm1::Cut1Click()
 {
+    clearSearchNote();
     memo1->Cut();
 }
 
@@ -119,16 +172,19 @@ void TForm1::Copy1Click()
 
 void TForm1::Paste1Click()
 {
+    clearSearchNote();
     memo1->Paste();
 }
 
 void TForm1::PasteSpecial1Click()
 {
+    clearSearchNote();
     memo1->PasteSpecial(); // whether something was pasted does not matter here
 }
 
 void TForm1::Object1Click()
 {
+    clearSearchNote();
     memo1->InsertObject();
 }
 
@@ -141,10 +197,13 @@ void TForm1::UpdateCaretStatus()
     const int line = memo1->LineFromPosition(position);
     const int column = position - memo1->LineStart(line);
     StatusPanel0->setText(QStringLiteral("%1 : %2").arg(column).arg(line));
+    // A screen reader reads the name: it carries the value.
+    StatusPanel0->setAccessibleName(tr("Caret position %1").arg(StatusPanel0->text()));
 }
 
 void TForm1::memo1KeyDown()
 {
+    clearSearchNote();
     UpdateCaretStatus();
 }
 
@@ -155,6 +214,7 @@ void TForm1::memo1KeyPress()
 
 void TForm1::memo1MouseDown()
 {
+    clearSearchNote();
     UpdateCaretStatus();
 }
 

@@ -274,6 +274,9 @@ void TForm1::createMenu()
     PasteSpecial1 = item(Edit2, "PasteSpecial1", QStringLiteral("Paste &Special..."));
     separator(Edit2, "N5");
     Find1 = item(Edit2, "Find1", QStringLiteral("&Find..."));
+    FindNext1 = item(Edit2, "FindNext1", QStringLiteral("Find &Next"), QKeySequence(Qt::Key_F3));
+    FindPrevious1 = item(Edit2, "FindPrevious1", QStringLiteral("Find Pre&vious"),
+                         QKeySequence(Qt::SHIFT | Qt::Key_F3));
     Replace1 = item(Edit2, "Replace1", QStringLiteral("R&eplace..."));
     GoTo1 = item(Edit2, "GoTo1", QStringLiteral("&Go To..."));
     separator(Edit2, "N4");
@@ -298,6 +301,8 @@ void TForm1::createMenu()
     connectGuarded(Paste1, &TForm1::Paste1Click);
     connectGuarded(PasteSpecial1, &TForm1::PasteSpecial1Click);
     connectGuarded(Find1, &TForm1::Find1Click);
+    connectGuarded(FindNext1, &TForm1::FindNext1Click);
+    connectGuarded(FindPrevious1, &TForm1::FindPrevious1Click);
     connectGuarded(Replace1, &TForm1::Replace1Click);
     connectGuarded(GoTo1, &TForm1::GoTo1Click);
     connectGuarded(Object1, &TForm1::Object1Click);
@@ -712,15 +717,34 @@ void TForm1::ShowFormat(DocumentFormat format)
 {
     switch (format) {
     case DocumentFormat::None:
-        StatusPanel1->clear();
+        m_formatText.clear();
         break;
     case DocumentFormat::Old:
-        StatusPanel1->setText(tr("Old format"));
+        m_formatText = tr("Old format");
         break;
     case DocumentFormat::Strong:
-        StatusPanel1->setText(tr("Strong encryption"));
+        m_formatText = tr("Strong encryption");
         break;
     }
+    showStatusPanel1();
+}
+
+void TForm1::showSearchNote(const QString &note)
+{
+    m_searchNote = note;
+    showStatusPanel1();
+}
+
+void TForm1::clearSearchNote()
+{
+    if (!m_searchNote.isEmpty()) {
+        showSearchNote(QString());
+    }
+}
+
+void TForm1::showStatusPanel1()
+{
+    StatusPanel1->setText(m_searchNote.isEmpty() ? m_formatText : m_searchNote);
     // A screen reader reads the name, which must carry what the panel shows.
     StatusPanel1->setAccessibleName(
         StatusPanel1->text().isEmpty() ? tr("Status") : tr("Status: %1").arg(StatusPanel1->text()));

@@ -89,6 +89,8 @@ public:
     QAction *Paste1 = nullptr;
     QAction *PasteSpecial1 = nullptr;
     QAction *Find1 = nullptr;
+    QAction *FindNext1 = nullptr;
+    QAction *FindPrevious1 = nullptr;
     QAction *Replace1 = nullptr;
     QAction *GoTo1 = nullptr;
     QAction *Object1 = nullptr;
@@ -135,6 +137,11 @@ public:
     void PasteSpecial1Click();
     void Object1Click();
     void Find1Click();
+    // The find bar's text again, after (before) the selection, wrapping
+    // around the document; the status bar says when it wrapped or found
+    // nothing.
+    void FindNext1Click();
+    void FindPrevious1Click();
     void Replace1Click();
     void GoTo1Click();
     void btnFindClick();
@@ -209,11 +216,20 @@ private:
     // Shows the bar alone, then gives its box the focus.
     void ShowBar(QWidget *bar, QWidget *focusTarget);
     void activateOnce();
+    void findAgain(bool forward);
+    // The status bar's second panel: a search's note while there is one,
+    // else the document's format. The next edit or caret move of the
+    // user's clears the note.
+    void showSearchNote(const QString &note);
+    void clearSearchNote();
+    void showStatusPanel1();
     void lockNow(bool canAsk);
     void showLocked(bool locked);
 
     DocumentWorkflow m_workflow;
     bool m_activated = false;
+    QString m_formatText;
+    QString m_searchNote;
     // While locked: the bar that was shown, the actions that were enabled.
     IdleWatch *m_idleLock = nullptr;
     DesktopLockWatch *m_desktopLock = nullptr;

@@ -132,6 +132,20 @@ private slots:
         QCOMPARE(relations.size(), 1);
         QCOMPARE(relations[0].first->object(), m_form1->findChild<QObject *>(label));
     }
+
+    // What a screen reader reads of the status panels after a key press: the
+    // panels' values, not only their names.
+    void statusPanelsReadTheirValues()
+    {
+        TForm1 &f = *m_form1;
+        f.memo1->setText("ab\r\ncdef");
+        f.memo1->setSelectionStart(5);
+        QTest::keyClick(win::TextViewOf(f.memo1->InnerWindow()), Qt::Key_Right);
+        QCOMPARE(accessible(f.StatusPanel0)->text(QAccessible::Name), "Caret position 2 : 1");
+        f.Edit3->setText("xyz");
+        f.FindNext1->trigger();
+        QCOMPARE(accessible(f.StatusPanel1)->text(QAccessible::Name), "Status: Not found: \"xyz\"");
+    }
 };
 
 QTEST_MAIN(TestAccessibility)

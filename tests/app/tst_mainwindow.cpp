@@ -208,6 +208,8 @@ private slots:
             {f.Paste1, "&Paste", QKeySequence("Ctrl+V")},
             {f.PasteSpecial1, "Paste &Special...", QKeySequence()},
             {f.Find1, "&Find...", QKeySequence()},
+            {f.FindNext1, "Find &Next", QKeySequence("F3")},
+            {f.FindPrevious1, "Find Pre&vious", QKeySequence("Shift+F3")},
             {f.Replace1, "R&eplace...", QKeySequence()},
             {f.GoTo1, "&Go To...", QKeySequence()},
             {f.Object1, "&Object", QKeySequence()},
@@ -225,7 +227,7 @@ private slots:
         QCOMPARE(f.Edit2->title(), "&Edit");
         QCOMPARE(f.Help1->title(), "&Help");
         QCOMPARE(f.File1->actions().size(), 9);  // with three separators
-        QCOMPARE(f.Edit2->actions().size(), 12); // with three separators
+        QCOMPARE(f.Edit2->actions().size(), 14); // with three separators
         QCOMPARE(f.OpenDialog1->windowTitle(), "Load a file");
         QCOMPARE(f.OpenDialog1->defaultSuffix(), "vsk");
         QVERIFY(!f.SaveDialog1->testOption(QFileDialog::DontConfirmOverwrite));

@@ -90,36 +90,95 @@ private slots:
         QTRY_VERIFY(f.memo1->InnerWindow()->hasFocus());
     }
 
+    // Find Next (F3) and Find Previous (Shift+F3): from the selection on,
+    // wrapping around, with a note in the status bar when they wrapped or
+    // found nothing; the next key clears the note.
+    void findAgain_data()
+    {
+        QTest::addColumn<int>("selectionStart");
+        QTest::addColumn<int>("selectionLength");
+        QTest::addColumn<QString>("token");
+        QTest::addColumn<bool>("forward");
+        QTest::addColumn<int>("found");
+        QTest::addColumn<QString>("note");
+        // "one two One two one": matches of "one" at 0, 8 and 16.
+        QTest::newRow("next after the caret") << 1 << 0 << "ONE" << true << 8 << "";
+        QTest::newRow("next past the selected match") << 8 << 3 << "one" << true << 16 << "";
+        QTest::newRow("next wraps to the start")
+            << 16 << 3 << "one" << true << 0 << "Search wrapped";
+        QTest::newRow("previous before the selection") << 16 << 3 << "one" << false << 8 << "";
+        QTest::newRow("previous wraps to the end")
+            << 0 << 3 << "one" << false << 16 << "Search wrapped";
+        QTest::newRow("a lone match is found again")
+            << 4 << 3 << "two One two" << true << 4 << "Search wrapped";
+        QTest::newRow("not found") << 2 << 0 << "zz" << true << -1 << "Not found: \"zz\"";
+    }
+    void findAgain()
+    {
+        QFETCH(int, selectionStart);
+        QFETCH(int, selectionLength);
+        QFETCH(QString, token);
+        QFETCH(bool, forward);
+        QFETCH(int, found);
+        QFETCH(QString, note);
+        Window w;
+        w.show();
+        TForm1 &f = w.form1;
+        f.memo1->setText("one two One two one");
+        f.memo1->setSelectionStart(selectionStart);
+        f.memo1->setSelectionLength(selectionLength);
+        f.Edit3->setText(token);
+        w.reactivate();
+        QTest::keyClick(&f, Qt::Key_F3, forward ? Qt::NoModifier : Qt::ShiftModifier);
+        QCOMPARE(f.memo1->SelectionStart(), found == -1 ? selectionStart : found);
+        QCOMPARE(f.memo1->SelectionLength(), found == -1 ? selectionLength : int(token.size()));
+        QCOMPARE(f.StatusPanel1->text(), note);
+        QTest::keyClick(win::TextViewOf(f.memo1->InnerWindow()), Qt::Key_Left);
+        QCOMPARE(f.StatusPanel1->text(), QString());
+    }
+
     void replaceAll_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("search");
         QTest::addColumn<QString>("replacement");
         QTest::addColumn<QString>("result");
+        QTest::addColumn<QString>("note"); // what the status bar says
         QTest::newRow("a by aa ends") << "aaa"
                                       << "a"
                                       << "aa"
-                                      << "aaaaaa";
+                                      << "aaaaaa"
+                                      << "3 replaced";
         QTest::newRow("empty replacement") << "a-b-c-"
                                            << "-"
                                            << ""
-                                           << "abc";
+                                           << "abc"
+                                           << "3 replaced";
         QTest::newRow("other case") << "Cat cAT cat"
                                     << "cat"
                                     << "dog"
-                                    << "dog dog dog";
+                                    << "dog dog dog"
+                                    << "3 replaced";
         QTest::newRow("not there") << "abc"
                                    << "x"
                                    << "y"
-                                   << "abc";
+                                   << "abc"
+                                   << "Not found: \"x\"";
         QTest::newRow("empty token") << "abc"
                                      << ""
                                      << "y"
-                                     << "abc";
+                                     << "abc"
+                                     << "";
         QTest::newRow("across lines") << "ab\r\nab\r\nab"
                                       << "b"
                                       << "BB"
-                                      << "aBB\r\naBB\r\naBB";
+                                      << "aBB\r\naBB\r\naBB"
+                                      << "3 replaced";
+        QTest::newRow("one") << "ab"
+                             << "b"
+                             << "c"
+                             << "ac"
+                             << "1 replaced";
     }
     void replaceAll()
     {
@@ -127,6 +186,7 @@ private slots:
         QFETCH(QString, search);
         QFETCH(QString, replacement);
         QFETCH(QString, result);
+        QFETCH(QString, note);
         Window w;
         w.show();
         TForm1 &f = w.form1;
@@ -136,6 +196,7 @@ private slots:
         f.Edit1->setText(replacement);
         QTest::mouseClick(f.btnSearcReplace, Qt::LeftButton);
         QCOMPARE(f.memo1->Text(), result);
+        QCOMPARE(f.StatusPanel1->text(), note);
         QCOMPARE(QApplication::overrideCursor(), nullptr); // the cursor is back
         if (result != text) {
             f.Undo1->trigger(); // replacements are not undoable
