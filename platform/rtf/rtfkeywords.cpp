@@ -88,6 +88,7 @@ KeywordInfo LookupKeyword(std::string_view word)
             {"shppict", {K::ShpPict}},
             {"listtext", {K::NumberText}},
             {"pntext", {K::NumberText}},
+            {"nesttableprops", {K::NestedRowProps}},
 
             {"fcharset", {K::Charset}},
             {"cpg", {K::CodePage}},
@@ -125,7 +126,7 @@ KeywordInfo LookupKeyword(std::string_view word)
             "hlfr hlinkbase hlloc hlsrc hsv htmltag info keycode keywords latentstyles lchars "
             "levelnumbers leveltext lfolevel linkval list listlevel listname listoverride "
             "listoverridetable listpicture liststylename listtable lsdlockedexcept "
-            "mailmerge manager mmath mmathPict mmathPr nesttableprops nextfile nonesttables "
+            "mailmerge manager mmath mmathPict mmathPr nextfile nonesttables "
             "nonshppict objalias objitem objname objsect objtime oldcprops oldpprops "
             "oldsprops oldtprops operator panose password passwordhash pgdsctbl pgp "
             "pgptbl picprop pn pnseclvl pntxta pntxtb printim private propname protend "
@@ -149,8 +150,25 @@ int CodePageForCharset(int charset)
     switch (charset) {
     case 0:
         return 1252; // ANSI
+    // The Mac character sets, by the numbers of their Mac code pages.
     case 77:
         return 10000; // Mac Roman
+    case 78:
+        return 10001; // Mac Japanese
+    case 79:
+        return 10003; // Mac Korean
+    case 80:
+        return 10008; // Mac Simplified Chinese
+    case 81:
+        return 10002; // Mac Traditional Chinese
+    case 85:
+        return 10006; // Mac Greek
+    case 86:
+        return 10081; // Mac Turkish
+    case 88:
+        return 10029; // Mac Central European
+    case 89:
+        return 10007; // Mac Cyrillic
     case 128:
         return 932; // Shift_JIS
     case 129:
@@ -188,11 +206,18 @@ bool IsLeadByte(int codePage, uchar byte)
 {
     switch (codePage) {
     case 932:
+    case 10001:
         return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
     case 936:
     case 949:
     case 950:
         return byte >= 0x81 && byte <= 0xFE;
+    // The Mac code pages keep 0x80-0xA0 for single characters.
+    case 10002:
+        return byte >= 0xA1 && byte <= 0xFC;
+    case 10003:
+    case 10008:
+        return byte >= 0xA1 && byte <= 0xFE;
     default:
         return false;
     }
@@ -241,6 +266,24 @@ const char *codePageName(int codePage)
         return "windows-1258";
     case 10000:
         return "macintosh";
+    case 10006:
+        return "x-mac-greek";
+    case 10007:
+        return "x-mac-cyrillic";
+    case 10029:
+        return "x-mac-centraleurroman";
+    case 10081:
+        return "x-mac-turkish";
+    // The Mac double-byte code pages decode as the encodings they extend:
+    // their few symbols besides (at 0x80-0xA0 and 0xFD-0xFF) have no decoder.
+    case 10001:
+        return "Shift_JIS";
+    case 10002:
+        return "Big5";
+    case 10003:
+        return "EUC-KR";
+    case 10008:
+        return "GB2312";
     case 65001:
         return "UTF-8";
     default:

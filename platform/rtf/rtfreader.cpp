@@ -352,11 +352,14 @@ void Reader::keyword(KeywordInfo info, bool hasParam, int param)
     GroupState &s = state();
     if (m_star) {
         m_star = false;
-        // Of the ignorable destinations, only a shape's picture is shown, and
-        // an object's class and data are read.
+        // Of the ignorable destinations, only a shape's picture is shown, a
+        // nested row's properties are read as text (below), and an object's
+        // class and data are read.
         const bool objectPart = s.destination == Destination::Object &&
                                 (info.id == Keyword::ObjClass || info.id == Keyword::ObjData);
-        if (!objectPart) {
+        const bool nestedRow =
+            s.destination == Destination::Text && info.id == Keyword::NestedRowProps;
+        if (!objectPart && !nestedRow) {
             if (info.id != Keyword::ShpPict)
                 s.destination = Destination::Skip;
             return;
@@ -533,6 +536,13 @@ void Reader::textKeyword(KeywordInfo info, bool hasParam, int param)
         if (m_paraNumbered)
             s.destination = Destination::Skip;
         m_paraNumbered = true;
+        break;
+    case Keyword::NestedRowProps:
+        // The group ends a row of a table inside a cell with \nestrow, and
+        // some writers put the row's cells in it as well: it is read as the
+        // text around it, so that its cells show and the row ends as rows do.
+        // The same row's copy for readers without nested tables, \nonesttables,
+        // is skipped.
         break;
     case Keyword::ObjClass: // outside an object
     case Keyword::ObjData:

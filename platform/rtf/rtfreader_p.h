@@ -103,7 +103,8 @@ enum class Keyword : quint8
     ObjData,
     Result,
     ShpPict,
-    NumberText, // \listtext, \pntext: a paragraph's number as a plain reader shows it
+    NumberText,     // \listtext, \pntext: a paragraph's number as a plain reader shows it
+    NestedRowProps, // \nesttableprops: a nested row's properties, with the \nestrow ending it
     SkipDestination,
     // Font table
     Charset,

@@ -90,6 +90,12 @@ private slots:
         QTest::newRow("Shift_JIS, escaped backslash as trail")
             << QByteArray(R"({\rtf1{\fonttbl{\f0\fcharset128 M;}}\f0\'95\\\\})")
             << QString::fromUtf16(u"\u8868\\");
+        QTest::newRow("Mac character sets")
+            << QByteArray(
+                   R"({\rtf1\mac{\fonttbl{\f0\fcharset79 K;}{\f1\fcharset80 S;}{\f2\fcharset81 T;})"
+                   R"({\f3\fcharset85 G;}{\f4\fcharset86 R;}{\f5\fcharset88 E;}{\f6\fcharset89 C;}})"
+                   R"(\f0\'c7\'d1\f1\'c4\'e3\f2\'a4@\f3\'e1\f4\'db\f5\'88\f6\'86})")
+            << QString::fromUtf16(u"\uD55C\u4F60\u4E00\u03B1\u011F\u0105\u0416");
         QTest::newRow("ansicpg 65001")
             << QByteArray(R"({\rtf1\ansicpg65001 \'e2\'82\'ac})") << QString::fromUtf16(u"\u20AC");
         QTest::newRow("GBK") << QByteArray(R"({\rtf1{\fonttbl{\f0\fcharset134 S;}}\f0\'c4\'e3})")
@@ -210,12 +216,15 @@ private slots:
     }
 
     // Documents written the way other word processors write them: lists
-    // (\listtable with \listtext), legacy numbering (\pn with \pntext), and
-    // the Cocoa text system's output. Each shows the text stored next to it.
+    // (\listtable with \listtext), legacy numbering (\pn with \pntext), the
+    // Cocoa text system's output, a table in a table's cell (rows given in
+    // their properties group, and a copy for readers without nested tables),
+    // and Mac Japanese text. Each shows the text stored next to it.
     void documents_data()
     {
         QTest::addColumn<QString>("name");
-        for (const char *name : {"listtable", "pn-numbering", "cocoa"})
+        for (const char *name :
+             {"listtable", "pn-numbering", "cocoa", "nested-table", "mac-japanese"})
             QTest::newRow(name) << QString::fromLatin1(name);
     }
     void documents()
