@@ -19,18 +19,29 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QFileDialog>
+#include <QFrame>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenuBar>
 #include <QPalette>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QSessionManager>
 #include <QSettings>
+#include <QSplitter>
+#include <QStackedLayout>
 #include <QStatusBar>
+#include <QStyle>
+#include <QTreeView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace veskel {
 
@@ -454,6 +465,83 @@ void TForm1::New1Click()
     m_workflow.NewDocument();
 }
 
+namespace {
+
+// Widens the file dialog's date column to a full date where it is narrower,
+// and returns the width the dialog needs to show all of its detail view's
+// columns beside what shares their row (the sidebar, margins, frames), in
+// its own font; 0 when it has no detail view.
+int fitFileDialogColumns(QFileDialog *dialog)
+{
+    constexpr int kDateColumn = 3; // the file model's "Date Modified"
+    const auto *view = dialog->findChild<QTreeView *>(QStringLiteral("treeView"));
+    if (view == nullptr) {
+        return 0;
+    }
+    const QStyle *style = view->style();
+    QHeaderView *header = view->header();
+    // The file model writes dates in the system locale's short format; the
+    // widest of a morning and an evening in each month.
+    const QFontMetrics metrics(view->font());
+    int date = 0;
+    for (int month = 1; month <= 12; ++month) {
+        for (int hour : {10, 23}) {
+            const QDateTime sample(QDate(2000, month, 28), QTime(hour, 58, 58));
+            date = std::max(date, metrics.horizontalAdvance(
+                                      QLocale::system().toString(sample, QLocale::ShortFormat)));
+        }
+    }
+    date += 2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
+    if (kDateColumn < header->count() && header->sectionSize(kDateColumn) < date) {
+        header->resizeSection(kDateColumn, date);
+    }
+    int width =
+        2 * view->frameWidth() + style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
+    for (int column = 0; column < header->count(); ++column) {
+        if (!header->isSectionHidden(column)) {
+            width += header->sectionSize(column);
+        }
+    }
+    // What the view's ancestors put beside it, up to the dialog.
+    for (const QWidget *inner = view; inner != dialog && inner->parentWidget() != nullptr;
+         inner = inner->parentWidget()) {
+        const QWidget *outer = inner->parentWidget();
+        if (const auto *splitter = qobject_cast<const QSplitter *>(outer)) {
+            for (int i = 0; i < splitter->count(); ++i) {
+                const QWidget *beside = splitter->widget(i);
+                if (beside != inner && beside->isVisibleTo(dialog)) {
+                    width += beside->sizeHint().width() + splitter->handleWidth();
+                }
+            }
+        } else if (const auto *frame = qobject_cast<const QFrame *>(outer)) {
+            width += 2 * frame->frameWidth();
+        }
+        // A stacked layout gives its page all of its rectangle, margins or not.
+        if (outer->layout() != nullptr &&
+            qobject_cast<QStackedLayout *>(outer->layout()) == nullptr) {
+            const QMargins margins = outer->layout()->contentsMargins();
+            width += margins.left() + margins.right();
+        }
+    }
+    return width;
+}
+
+} // namespace
+
+void TForm1::fitFileDialog(QFileDialog *dialog)
+{
+    // Grown to show the columns; a size the user chose that is larger stays.
+    QSize size = dialog->size().expandedTo(dialog->sizeHint());
+    size.setWidth(std::max(size.width(), fitFileDialogColumns(dialog)));
+    // Within the screen the main window is on, less the window manager's
+    // frame (as around the main window).
+    if (const QScreen *screen = this->screen()) {
+        const QSize frame = frameGeometry().size() - geometry().size();
+        size = size.boundedTo(screen->availableGeometry().size() - frame);
+    }
+    dialog->resize(size.expandedTo(dialog->minimumSizeHint()).expandedTo(dialog->minimumSize()));
+}
+
 bool TForm1::runFileDialog(QFileDialog *dialog, QString &path)
 {
     if (RunFileDialog) {
@@ -462,6 +550,7 @@ bool TForm1::runFileDialog(QFileDialog *dialog, QString &path)
     if (!path.isEmpty()) {
         dialog->selectFile(path);
     }
+    fitFileDialog(dialog);
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) {
         return false;
     }
@@ -519,24 +608,41 @@ void TForm1::LockDocument(bool canAsk)
     if (IsLocked()) {
         return;
     }
-    // Nothing stays readable behind a dialog: each is cancelled, and the
-    // lock waits until the code that opened it has returned.
     if (QApplication::activeModalWidget() != nullptr) {
-        while (QWidget *modal = QApplication::activeModalWidget()) {
-            if (auto *dialog = qobject_cast<QDialog *>(modal)) {
-                dialog->reject();
-            } else {
-                modal->close();
-            }
-            if (modal->isVisible()) {
-                break; // it will not go: lock from the event loop all the same
-            }
-        }
-        QMetaObject::invokeMethod(
-            this, [this] { RunGuarded(this, [this] { lockNow(false); }); }, Qt::QueuedConnection);
+        cancelDialogsThenLock(0);
         return;
     }
     lockNow(canAsk);
+}
+
+// Nothing stays readable behind a dialog: each is cancelled, and the lock
+// waits until the code that opened it has returned, cancelling what that code
+// opens next. A dialog that will not go is locked behind after a few rounds.
+void TForm1::cancelDialogsThenLock(int round)
+{
+    constexpr int kRounds = 8;
+    while (QWidget *modal = QApplication::activeModalWidget()) {
+        if (auto *dialog = qobject_cast<QDialog *>(modal)) {
+            dialog->reject();
+        } else {
+            modal->close();
+        }
+        if (modal->isVisible()) {
+            break;
+        }
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, round] {
+            RunGuarded(this, [this, round] {
+                if (QApplication::activeModalWidget() != nullptr && round < kRounds) {
+                    cancelDialogsThenLock(round + 1);
+                } else {
+                    lockNow(false);
+                }
+            });
+        },
+        Qt::QueuedConnection);
 }
 
 void TForm1::WatchDesktopLock(const QDBusConnection &sessionBus, const QDBusConnection &systemBus)
@@ -550,10 +656,6 @@ void TForm1::WatchDesktopLock(const QDBusConnection &sessionBus, const QDBusConn
 void TForm1::lockNow(bool canAsk)
 {
     if (IsLocked()) {
-        return;
-    }
-    if (QApplication::activeModalWidget() != nullptr) {
-        LockDocument(false);
         return;
     }
     if (m_workflow.Lock(canAsk) == LockOutcome::Cancelled) {

@@ -208,6 +208,8 @@ private:
     void createFileDialogs();
     void setTabOrder();
     bool runFileDialog(QFileDialog *dialog, QString &path);
+    // Sizes a file dialog to show its columns, within the main window's screen.
+    void fitFileDialog(QFileDialog *dialog);
     static QString strongFilter();
     // Connects a menu item to a handler inside the error boundary.
     void connectGuarded(QAction *action, void (TForm1::*handler)());
@@ -223,6 +225,7 @@ private:
     void showSearchNote(const QString &note);
     void clearSearchNote();
     void showStatusPanel1();
+    void cancelDialogsThenLock(int round);
     void lockNow(bool canAsk);
     void showLocked(bool locked);
 

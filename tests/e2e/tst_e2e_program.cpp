@@ -457,6 +457,41 @@ private slots:
         m_x->key(prompt, "Escape");
     }
 
+    // Save As opens wide enough for the detail view's columns, a full date
+    // included, at the screen's resolution, and within the screen.
+    void fileDialogShowsItsColumns_data()
+    {
+        QTest::addColumn<int>("dpi");
+        QTest::newRow("96 dpi") << 96;
+        QTest::newRow("144 dpi") << 144;
+    }
+    void fileDialogShowsItsColumns()
+    {
+        QFETCH(int, dpi);
+        m_x.reset(); // one server at a time
+        m_x = std::make_unique<XSession>(dpi);
+        QVERIFY(m_x->ready());
+        QTemporaryDir dir;
+        const QByteArray locale = qgetenv("LC_ALL");
+        qputenv("LC_ALL", "C"); // dates as "28 Dec 2000 23:58:58"
+        Program program(*m_x, dir, {});
+        locale.isNull() ? qunsetenv("LC_ALL") : qputenv("LC_ALL", locale);
+        const QString main = m_x->waitForWindow(titlePattern(QString()));
+        QVERIFY(!main.isEmpty());
+        m_x->key(main, "alt+f a");
+        const QString dialog = m_x->waitForWindow("^Save As$");
+        QVERIFY(!dialog.isEmpty());
+        const QString info = m_x->run("xwininfo", {"-id", dialog});
+        const int width = QRegularExpression("Width: (\\d+)").match(info).captured(1).toInt();
+        // At 96 dpi, in the default 9-point face, about 650 pixels: the
+        // sidebar with the margins and the splitter's handle 116; the name,
+        // size and type columns as the toolkit sizes them 255 + 63 + 64; the
+        // date 140; the view's frame and scroll bar 16.
+        QVERIFY2(width >= 650 * dpi / 96, qPrintable(QString::number(width)));
+        QTRY_VERIFY_WITH_TIMEOUT(QRect(0, 0, 1024, 768).contains(m_x->frameOf(dialog)), 5000);
+        m_x->key(dialog, "Escape");
+    }
+
     // The window and the password dialog carry the program's icon in the
     // usual sizes, from the program itself, not only from a desktop entry.
     void windowsCarryTheProgramIcon()

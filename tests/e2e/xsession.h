@@ -16,7 +16,9 @@ namespace veskel::test {
 class XSession
 {
 public:
-    XSession()
+    // dpi, when given, is the screen's resolution and the font resolution
+    // (Xft.dpi) that programs in the session scale to.
+    explicit XSession(int dpi = 0)
     {
         // A display number no other server holds, and none this process used
         // before (a stopped server's files may linger a moment).
@@ -35,6 +37,9 @@ public:
         // below) leaves, or a program connecting just then is refused.
         m_server.setArguments(
             {m_display, "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"});
+        if (dpi > 0) {
+            m_server.setArguments(m_server.arguments() << "-dpi" << QString::number(dpi));
+        }
         m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_server.start();
         m_server.waitForStarted(10000);
@@ -45,6 +50,12 @@ public:
                        (QFile::exists(m_socket) && !xdotool({"getmouselocation"}).isEmpty());
             },
             10000);
+        // Qt on X11 takes its resolution from the Xft.dpi resource only (96
+        // without it, whatever the screen's size): set it as xrdb would.
+        if (dpi > 0 && listening) {
+            run("xprop", {"-root", "-f", "RESOURCE_MANAGER", "8s", "-set", "RESOURCE_MANAGER",
+                          QStringLiteral("Xft.dpi:\t%1\n").arg(dpi)});
+        }
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DISPLAY"), m_display);
         m_manager.setProcessEnvironment(env);
