@@ -1,5 +1,9 @@
 #include "platform/richedit/richedit.h"
 
+#include "platform/richedit/displaylines.h"
+#include "platform/richedit/editbatch.h"
+#include "platform/richedit/linktracker.h"
+#include "platform/richedit/objectsupport.h"
 #include "platform/richedit/pastedhtml.h"
 #include "platform/richedit/plaintext.h"
 #include "platform/richedit/richeditview_p.h"
@@ -36,10 +40,10 @@ RichEditWindow::RichEditWindow(DWORD style, QWidget *parent)
     : QWidget(parent)
     , m_style(style)
     , m_view(new RichEditView(*this))
-    , m_batch(*m_view)
-    , m_links(*m_view)
-    , m_lineIndex(*m_view->document())
-    , m_objects(*this, *m_view->document())
+    , m_batch(std::make_unique<EditBatch>(*m_view))
+    , m_links(std::make_unique<LinkTracker>(*m_view))
+    , m_lineIndex(std::make_unique<DisplayLineIndex>(*m_view->document()))
+    , m_objects(std::make_unique<ObjectSupport>(*this, *m_view->document()))
 {
     setFocusProxy(m_view);
     m_view->setAcceptRichText(true);
@@ -54,12 +58,12 @@ RichEditWindow::RichEditWindow(DWORD style, QWidget *parent)
     }
     connect(document(), &QTextDocument::contentsChange, this,
             [this](int position, int removed, int added) {
-                m_lineIndex.contentChanged();
+                m_lineIndex->contentChanged();
                 watchLongRuns(position, added);
-                m_objects.contentChanged(position, removed, added);
+                m_objects->contentChanged(position, removed, added);
             });
     connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
-            [this](const QSizeF &) { m_lineIndex.invalidate(); });
+            [this](const QSizeF &) { m_lineIndex->invalidate(); });
     connect(m_view, &QTextEdit::textChanged, this, [this] {
         if ((m_eventMask & ENM_CHANGE) != 0) {
             emit changeNotify();
@@ -86,8 +90,13 @@ RichEditWindow::~RichEditWindow()
     disconnect(document(), nullptr, this, nullptr);
     disconnect(document()->documentLayout(), nullptr, this, nullptr);
     disconnect(m_view, nullptr, this, nullptr);
-    m_links.setDetecting(false);
+    m_links->setDetecting(false);
     delete m_view;
+}
+
+IRichEditOleCallback *RichEditWindow::oleCallback() const
+{
+    return m_objects->host();
 }
 
 // ---------------------------------------------------------------------------
@@ -163,12 +172,12 @@ void RichEditWindow::setAccessibleText(const QString &name, const QString &descr
 
 QTextCursor &RichEditWindow::editCursor()
 {
-    return m_batch.cursor();
+    return m_batch->cursor();
 }
 
 void RichEditWindow::flush()
 {
-    m_batch.close();
+    m_batch->close();
 }
 
 LONG RichEditWindow::contentLength() const
@@ -181,7 +190,7 @@ LONG RichEditWindow::contentLength() const
 
 void RichEditWindow::exGetSel(CHARRANGE &range)
 {
-    const QTextCursor cursor = m_batch.current();
+    const QTextCursor cursor = m_batch->current();
     range.cpMin = cursor.selectionStart();
     range.cpMax = cursor.selectionEnd();
 }
@@ -278,7 +287,7 @@ LRESULT RichEditWindow::findText(WPARAM flags, const FINDTEXTW &find)
 
 void RichEditWindow::scrollCaret()
 {
-    m_batch.scrollToCaret();
+    m_batch->scrollToCaret();
 }
 
 BOOL RichEditWindow::undoEdit()
@@ -384,27 +393,27 @@ BOOL RichEditWindow::setReadOnly(BOOL readOnly)
 
 void RichEditWindow::autoUrlDetect(BOOL on)
 {
-    m_links.setDetecting(on != FALSE);
+    m_links->setDetecting(on != FALSE);
 }
 
 void RichEditWindow::setHotTrackColor(const QColor &color)
 {
-    m_links.setHotColor(color);
+    m_links->setHotColor(color);
 }
 
 bool RichEditWindow::autoUrlDetecting() const
 {
-    return m_links.detecting();
+    return m_links->detecting();
 }
 
 CHARRANGE RichEditWindow::linkAt(LONG position) const
 {
-    return m_links.linkAt(position);
+    return m_links->linkAt(position);
 }
 
 bool RichEditWindow::sendLinkNotification(UINT message, const QPoint &viewportPos, CHARRANGE *found)
 {
-    const CHARRANGE range = m_links.linkUnder(viewportPos);
+    const CHARRANGE range = m_links->linkUnder(viewportPos);
     if (range.cpMin < 0) {
         return false;
     }
@@ -431,7 +440,7 @@ bool RichEditWindow::beforeViewportEvent(QEvent *event)
         // The whole target shows while the pointer rests on a link, so that
         // what the text shows can be compared with what a click would open.
         const auto *help = static_cast<QHelpEvent *>(event);
-        const CHARRANGE range = m_links.linkUnder(help->pos());
+        const CHARRANGE range = m_links->linkUnder(help->pos());
         if (range.cpMin < 0) {
             return false;
         }
@@ -455,11 +464,11 @@ bool RichEditWindow::beforeViewportEvent(QEvent *event)
         CHARRANGE hot{-1, -1};
         const bool overLink = sendLinkNotification(WM_MOUSEMOVE, mouse->position().toPoint(), &hot);
         viewport()->setCursor(overLink ? Qt::PointingHandCursor : Qt::IBeamCursor);
-        m_links.setHotLink(hot.cpMin); // drawn in the hot-track colour while hovered
+        m_links->setHotLink(hot.cpMin); // drawn in the hot-track colour while hovered
         break;
     }
     case QEvent::Leave:
-        m_links.setHotLink(-1);
+        m_links->setHotLink(-1);
         break;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease: {
@@ -505,12 +514,13 @@ void RichEditWindow::contextMenu(QContextMenuEvent *event)
 {
     flush();
     event->accept();
-    if (event->reason() == QContextMenuEvent::Mouse && m_links.linkUnder(event->pos()).cpMin >= 0) {
+    if (event->reason() == QContextMenuEvent::Mouse &&
+        m_links->linkUnder(event->pos()).cpMin >= 0) {
         // The request comes with the right button's press on this platform:
         // over a link the release opens the link, so no menu may take it.
         return;
     }
-    if (m_objects.host() == nullptr) {
+    if (m_objects->host() == nullptr) {
         emit contextMenuRequested(event->globalPos());
         return;
     }
@@ -532,7 +542,7 @@ void RichEditWindow::contextMenu(QContextMenuEvent *event)
         objects.size() == 1 ? objects.front().record->object : nullptr;
     void *menu = nullptr;
     m_contextMenuAt = event->globalPos();
-    m_objects.host()->GetContextMenu(selection, object, range, &menu);
+    m_objects->host()->GetContextMenu(selection, object, range, &menu);
 }
 
 // What copy, cut, a drag and the X11 selection (text selected with the mouse)
@@ -541,10 +551,10 @@ void RichEditWindow::contextMenu(QContextMenuEvent *event)
 QMimeData *RichEditWindow::mimeDataFromSelection() const
 {
     const QTextCursor cursor = textCursor();
-    if (m_objects.host() != nullptr) {
+    if (m_objects->host() != nullptr) {
         std::shared_ptr<IDataObject> own;
         const CHARRANGE range{cursor.selectionStart(), cursor.selectionEnd()};
-        if (m_objects.host()->GetClipboardData(range, 1, own) == S_OK && own) {
+        if (m_objects->host()->GetClipboardData(range, 1, own) == S_OK && own) {
             auto *mime = new QMimeData;
             for (const QString &format : own->mimeData().formats()) {
                 mime->setData(format, own->mimeData().data(format));
@@ -563,7 +573,7 @@ QMimeData *RichEditWindow::mimeDataFromSelection() const
     const QByteArray rtf = WriteRtf(*document(), cursor.selectionStart(), cursor.selectionEnd());
     mime->setData(kRtfMime, rtf);
     mime->setData(kRtfMimeAlt, rtf);
-    m_objects.addFormats(*mime, cursor.selectionStart(), cursor.selectionEnd());
+    m_objects->addFormats(*mime, cursor.selectionStart(), cursor.selectionEnd());
     MarkAsOwnSecretData(*mime);
     return mime;
 }
@@ -574,7 +584,7 @@ bool RichEditWindow::canInsert(const QMimeData *source) const
         return false;
     }
     const bool objects =
-        m_objects.host() != nullptr &&
+        m_objects->host() != nullptr &&
         (source->hasFormat(kMimeRichTextAndObjects) || source->hasFormat(kMimeEmbeddedObject) ||
          !LocalFilesOf(*source).isEmpty());
     return objects || source->hasFormat(kRtfMime) || source->hasFormat(kRtfMimeAlt) ||
@@ -583,7 +593,7 @@ bool RichEditWindow::canInsert(const QMimeData *source) const
 
 void RichEditWindow::insertData(const QMimeData *source)
 {
-    if (source == nullptr || isReadOnly() || !m_objects.accepts(*source, 0)) {
+    if (source == nullptr || isReadOnly() || !m_objects->accepts(*source, 0)) {
         return;
     }
     flush();
@@ -591,19 +601,19 @@ void RichEditWindow::insertData(const QMimeData *source)
     cursor.beginEditBlock();
     const bool plainMode = (m_textMode & TM_PLAINTEXT) != 0;
     bool done = false;
-    if (!plainMode && m_objects.host() != nullptr) {
+    if (!plainMode && m_objects->host() != nullptr) {
         // This program's own rich content first, then an object alone.
         if (source->hasFormat(kMimeRichTextAndObjects)) {
-            done = m_objects.pasteRichText(cursor, source->data(kMimeRichTextAndObjects));
+            done = m_objects->pasteRichText(cursor, source->data(kMimeRichTextAndObjects));
         }
         if (!done && source->hasFormat(kMimeEmbeddedObject)) {
-            done = m_objects.pasteObject(cursor, *source, false, nullptr);
+            done = m_objects->pasteObject(cursor, *source, false, nullptr);
         }
     }
     const QByteArray rtf =
         source->hasFormat(kRtfMime) ? source->data(kRtfMime) : source->data(kRtfMimeAlt);
     if (!done && !plainMode && IsRtfData(rtf)) {
-        done = m_objects.pasteRichText(cursor, rtf);
+        done = m_objects->pasteRichText(cursor, rtf);
     }
     if (!done && !plainMode && source->hasHtml()) {
         cursor.insertFragment(PastedHtmlFragment(source->html()));

@@ -9,15 +9,13 @@
 // Edits made through messages are gathered in one edit block (EditBatch).
 #pragma once
 
-#include "platform/richedit/displaylines.h"
-#include "platform/richedit/editbatch.h"
-#include "platform/richedit/linktracker.h"
-#include "platform/richedit/objectsupport.h"
 #include "platform/richedit/richeditconst.h"
 #include "platform/richedit/richeditole.h"
 
 #include <QTextCursor>
 #include <QWidget>
+
+#include <memory>
 
 class QContextMenuEvent;
 class QDropEvent;
@@ -27,6 +25,10 @@ class QTextDocument;
 
 namespace win {
 
+class DisplayLineIndex;
+class EditBatch;
+class LinkTracker;
+class ObjectSupport;
 class RichEditOleInterface;
 class ObjectDrawer;
 class RichEditView;
@@ -128,7 +130,7 @@ public:
     // clipboard or drops, and shows its context menu request as a signal).
     BOOL getOleInterface(std::shared_ptr<IRichEditOle> &ole);
     BOOL setOleCallback(IRichEditOleCallback *callback);
-    IRichEditOleCallback *oleCallback() const { return m_objects.host(); }
+    IRichEditOleCallback *oleCallback() const;
     // Where the last context-menu request was made, in screen coordinates.
     QPoint contextMenuPosition() const { return m_contextMenuAt; }
     // Pastes the data in the format (0: the best one it offers) at the
@@ -200,12 +202,14 @@ private:
     DWORD m_eventMask = ENM_NONE;
     UINT m_textMode = TM_RICHTEXT | TM_MULTILEVELUNDO | TM_MULTICODEPAGE;
     LONG m_textLimit = 32767;
-    EditBatch m_batch;
-    LinkTracker m_links;
-    DisplayLineIndex m_lineIndex;
+    // The window's parts, each in a header of its own that only the window's
+    // sources include.
+    std::unique_ptr<EditBatch> m_batch;
+    std::unique_ptr<LinkTracker> m_links;
+    std::unique_ptr<DisplayLineIndex> m_lineIndex;
     bool m_wrapAnywhere = false;
     std::shared_ptr<RichEditOleInterface> m_ole;
-    ObjectSupport m_objects;
+    std::unique_ptr<ObjectSupport> m_objects;
     ObjectDrawer *m_objectDrawer = nullptr;
     QPoint m_contextMenuAt;
 };

@@ -1,6 +1,7 @@
 // The rich edit window's drag and drop: the host chooses the effect from the
 // keys held, and files dropped from elsewhere become objects.
 #include "platform/ole/oleclipboard.h"
+#include "platform/richedit/objectsupport.h"
 #include "platform/richedit/richedit.h"
 #include "platform/richedit/richeditview_p.h"
 
@@ -70,7 +71,7 @@ DWORD RichEditWindow::dropEffect(const QDropEvent &event) const
         keys |= MK_MBUTTON;
     }
     DWORD effect = allowed;
-    m_objects.host()->GetDragDropEffect(FALSE, keys, &effect);
+    m_objects->host()->GetDragDropEffect(FALSE, keys, &effect);
     // The effect must be one the source allows.
     return effect & allowed;
 }
@@ -80,7 +81,7 @@ void RichEditWindow::chooseDropAction(QDropEvent &event) const
     if (!event.isAccepted()) {
         return;
     }
-    if (m_objects.host() != nullptr) {
+    if (m_objects->host() != nullptr) {
         const DWORD effect = dropEffect(event);
         event.setDropAction(toDropAction(effect));
         event.setAccepted(effect != DROPEFFECT_NONE);
@@ -93,7 +94,7 @@ void RichEditWindow::chooseDropAction(QDropEvent &event) const
 
 void RichEditWindow::drop(QDropEvent *event)
 {
-    if (m_objects.host() == nullptr) {
+    if (m_objects->host() == nullptr) {
         chooseDropAction(*event);
         if (event->isAccepted()) {
             const Qt::DropAction action = event->dropAction();
@@ -110,13 +111,13 @@ void RichEditWindow::drop(QDropEvent *event)
     flush();
     const QStringList files =
         event->source() == nullptr ? LocalFilesOf(*event->mimeData()) : QStringList();
-    if (!files.isEmpty() && m_objects.accepts(*event->mimeData(), 0, true)) {
+    if (!files.isEmpty() && m_objects->accepts(*event->mimeData(), 0, true)) {
         // Files from elsewhere become objects: linked, or embedded copies.
         // The source is told the files were copied, never moved: it must
         // not delete what was only copied in.
         QTextCursor cursor = m_view->cursorForPosition(event->position().toPoint());
         cursor.beginEditBlock();
-        const bool inserted = m_objects.pasteFiles(cursor, files, effect == DROPEFFECT_LINK);
+        const bool inserted = m_objects->pasteFiles(cursor, files, effect == DROPEFFECT_LINK);
         cursor.endEditBlock();
         if (inserted) {
             setTextCursor(cursor);

@@ -2,6 +2,7 @@
 // objects, and the paste of data in a format the host chose.
 #include "platform/ole/oleclipboard.h"
 #include "platform/ole/oleobject.h"
+#include "platform/richedit/objectsupport.h"
 #include "platform/richedit/richedit.h"
 #include "platform/richedit/richeditobjects_p.h"
 #include "platform/testing/richeditfailures.h"
@@ -264,7 +265,7 @@ BOOL RichEditWindow::setOleCallback(IRichEditOleCallback *callback)
     if (g_refuseCallback && callback != nullptr) {
         return FALSE;
     }
-    m_objects.setHost(callback);
+    m_objects->setHost(callback);
     return TRUE;
 }
 
@@ -283,7 +284,7 @@ bool RichEditWindow::importData(const QMimeData &mime, CLIPFORMAT format, HGLOBA
         insertData(&mime); // it asks the host itself
         return true;
     }
-    if (!MimeDataOffers(mime, format) || !m_objects.accepts(mime, format)) {
+    if (!MimeDataOffers(mime, format) || !m_objects->accepts(mime, format)) {
         return false;
     }
     QTextCursor &cursor = editCursor();
@@ -305,17 +306,17 @@ bool RichEditWindow::importData(const QMimeData &mime, CLIPFORMAT format, HGLOBA
         return true;
     }
     if (sameName(name, "Rich Text Format")) {
-        return m_objects.pasteRichText(cursor, mime.hasFormat(kMimeRtf) ? mime.data(kMimeRtf)
-                                                                        : mime.data(kMimeRtfAlt));
+        return m_objects->pasteRichText(cursor, mime.hasFormat(kMimeRtf) ? mime.data(kMimeRtf)
+                                                                         : mime.data(kMimeRtfAlt));
     }
     if (sameName(name, "RichEdit Text and Objects")) {
-        return m_objects.pasteRichText(cursor, mime.data(kMimeRichTextAndObjects));
+        return m_objects->pasteRichText(cursor, mime.data(kMimeRichTextAndObjects));
     }
     if (sameName(name, "Embedded Object")) {
-        return m_objects.pasteObject(cursor, mime, false, metaPict);
+        return m_objects->pasteObject(cursor, mime, false, metaPict);
     }
     if (sameName(name, "Link Source")) {
-        return m_objects.pasteObject(cursor, mime, true, metaPict);
+        return m_objects->pasteObject(cursor, mime, true, metaPict);
     }
     return false;
 }
