@@ -49,59 +49,62 @@ public:
 
     // The password dialog, created after the window (start-up).
     void setPasswordDialog(TForm2 *dialog) { Form2 = dialog; }
-    TForm2 *Form2 = nullptr;
+    TForm2 *Form2 = nullptr; // the password dialog
 
-    QString FileName;
-    int FoundPos = 0;
+    QString FileName; // the document's file; empty for an untitled document
+    int FoundPos = 0; // where the find bar's last Find matched (-1: nowhere)
 
-    // Children, named as their objectName.
-    QWidget *pnlSearchReplace = nullptr;
-    QPushButton *btnSearcReplace = nullptr;
-    QLabel *Label2 = nullptr;
-    QLineEdit *Edit4 = nullptr;
-    QLabel *Label1 = nullptr;
-    QLineEdit *Edit1 = nullptr;
-    TRichEditor *memo1 = nullptr;
-    QWidget *pnlFind = nullptr;
-    QPushButton *btnFind = nullptr;
-    QLineEdit *Edit3 = nullptr;
-    QWidget *pnlGoto = nullptr;
-    QPushButton *btnGoTo = nullptr;
-    QLineEdit *edtGoTo = nullptr;
+    // Children, named as their objectName. The inherited names run in no
+    // order: Edit1, Edit3 and Edit4 are line edits of the bars, Edit2 is the
+    // Edit menu, and Label2 captions Edit4 while Label1 captions Edit1.
+    QWidget *pnlSearchReplace = nullptr;    // the search-and-replace bar
+    QPushButton *btnSearcReplace = nullptr; // "Search & Replace": replaces every match
+    QLabel *Label2 = nullptr;               // "Search Token:", the caption of Edit4
+    QLineEdit *Edit4 = nullptr;             // the search token
+    QLabel *Label1 = nullptr;               // "Replace With Token:", the caption of Edit1
+    QLineEdit *Edit1 = nullptr;             // the replacement
+    TRichEditor *memo1 = nullptr;           // the editing area: the rich-text editor control
+    QWidget *pnlFind = nullptr;             // the find bar, shown at start
+    QPushButton *btnFind = nullptr;         // "Find": selects the first match of Edit3
+    QLineEdit *Edit3 = nullptr;             // the find bar's text
+    QWidget *pnlGoto = nullptr;             // the go-to-line bar
+    QPushButton *btnGoTo = nullptr;         // "Go To Line"
+    QLineEdit *edtGoTo = nullptr;           // the 0-based line number to go to
     QStatusBar *StatusBar1 = nullptr;
-    QLabel *StatusPanel0 = nullptr;
-    QLabel *StatusPanel1 = nullptr;
+    QLabel *StatusPanel0 = nullptr; // the caret's "column : line", both 0-based
+    QLabel *StatusPanel1 = nullptr; // the document's format, or a search's note
     // Shown in place of the editing area, the bars and the status bar while
     // the document is locked.
     LockPanel *pnlLocked = nullptr;
 
-    QMenu *File1 = nullptr;
-    QAction *New1 = nullptr;
-    QAction *Open1 = nullptr;
-    QAction *Save1 = nullptr;
-    QAction *SaveAs1 = nullptr;
-    QAction *Lock1 = nullptr;
-    QAction *Exit1 = nullptr;
-    QMenu *Edit2 = nullptr;
-    QAction *Undo1 = nullptr;
-    QAction *Cut1 = nullptr;
-    QAction *Copy1 = nullptr;
-    QAction *Paste1 = nullptr;
-    QAction *PasteSpecial1 = nullptr;
-    QAction *Find1 = nullptr;
-    QAction *FindNext1 = nullptr;
-    QAction *FindPrevious1 = nullptr;
-    QAction *Replace1 = nullptr;
-    QAction *GoTo1 = nullptr;
-    QAction *Object1 = nullptr;
-    QMenu *Help1 = nullptr;
+    // The menus and their commands; each command's handler is NameClick.
+    QMenu *File1 = nullptr;           // File
+    QAction *New1 = nullptr;          // File > New (Ctrl+N)
+    QAction *Open1 = nullptr;         // File > Open (Ctrl+O)
+    QAction *Save1 = nullptr;         // File > Save (Ctrl+S)
+    QAction *SaveAs1 = nullptr;       // File > Save As...
+    QAction *Lock1 = nullptr;         // File > Lock (Ctrl+L)
+    QAction *Exit1 = nullptr;         // File > Exit
+    QMenu *Edit2 = nullptr;           // Edit
+    QAction *Undo1 = nullptr;         // Edit > Undo (Ctrl+Z)
+    QAction *Cut1 = nullptr;          // Edit > Cut (Ctrl+X)
+    QAction *Copy1 = nullptr;         // Edit > Copy (Ctrl+C)
+    QAction *Paste1 = nullptr;        // Edit > Paste (Ctrl+V)
+    QAction *PasteSpecial1 = nullptr; // Edit > Paste Special...: the paste-special dialog
+    QAction *Find1 = nullptr;         // Edit > Find...: shows the find bar
+    QAction *FindNext1 = nullptr;     // Edit > Find Next (F3)
+    QAction *FindPrevious1 = nullptr; // Edit > Find Previous (Shift+F3)
+    QAction *Replace1 = nullptr;      // Edit > Replace...: shows the search-and-replace bar
+    QAction *GoTo1 = nullptr;         // Edit > Go To...: shows the go-to-line bar
+    QAction *Object1 = nullptr;       // Edit > Object: the insert-object dialog
+    QMenu *Help1 = nullptr;           // Help: its items do nothing
     QAction *Contents1 = nullptr;
     QAction *SearchforHelpOn1 = nullptr;
     QAction *HowtoUseHelp1 = nullptr;
     QAction *About1 = nullptr;
 
-    QFileDialog *OpenDialog1 = nullptr;
-    QFileDialog *SaveDialog1 = nullptr;
+    QFileDialog *OpenDialog1 = nullptr; // "Load a file"
+    QFileDialog *SaveDialog1 = nullptr; // Save As's dialog, with the strong file type
 
     DocumentWorkflow &Workflow() { return m_workflow; }
 
