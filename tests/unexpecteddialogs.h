@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QStringList>
 #include <QTest>
+#include <QTimer>
 
 #include <utility>
 
@@ -39,6 +40,9 @@ public:
         modal->hide();
     }
 
+    // Each dialog closed so far, by class, title, reason and text.
+    QStringList seen() const { return m_seen; }
+
     void verifyNone()
     {
         const QStringList seen = std::exchange(m_seen, {});
@@ -47,6 +51,28 @@ public:
 
 private:
     QStringList m_seen;
+};
+
+// For a stretch of a test where no dialog may open: any modal dialog is
+// closed at once as unexpected, and seen() names it.
+class NoDialogExpected
+{
+public:
+    NoDialogExpected()
+    {
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (QWidget *modal = QApplication::activeModalWidget(); modal && modal->isVisible()) {
+                m_unexpected.close(modal, "none was expected");
+            }
+        });
+        m_timer.start();
+    }
+    QStringList seen() const { return m_unexpected.seen(); }
+
+private:
+    UnexpectedDialogs m_unexpected;
+    QTimer m_timer;
 };
 
 } // namespace veskel::test

@@ -133,6 +133,8 @@ public:
     }
     QList<QRect> dialogGeometries; // each answered dialog's frame when it was shown
     bool scriptDone() const { return m_script.isEmpty(); }
+    // The dialogs that came unscripted and were closed, named.
+    QStringList unexpectedDialogs() const { return m_unexpected.seen(); }
 
 private:
     // The windows alive now; the newest answers the dialogs.
