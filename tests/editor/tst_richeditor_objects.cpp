@@ -575,7 +575,7 @@ private slots:
         DialogAnswer answer([](QDialog *dialog) { dialog->reject(); });
         QVERIFY(!editor.InsertObject());
         QCoreApplication::processEvents();
-        QVERIFY(!answer.answered()); // no dialog at all
+        QVERIFY(!answer.answered());        // no dialog at all
         QCOMPARE(editor.Text(), QString()); // and nothing inserted
     }
 
@@ -745,7 +745,7 @@ private slots:
         DialogAnswer answer([](QDialog *dialog) { dialog->reject(); });
         QVERIFY(!editor.PasteSpecial());
         QCoreApplication::processEvents();
-        QVERIFY(!answer.answered()); // no dialog at all
+        QVERIFY(!answer.answered());        // no dialog at all
         QCOMPARE(editor.Text(), QString()); // and nothing pasted
     }
 
