@@ -1,7 +1,8 @@
 // Internals of the RTF reader, shared by rtfreader.cpp (tokens, groups,
-// control words), rtftext.cpp (the text put into the document) and
-// rtfdestinations.cpp (keywords, code pages, the font and colour tables,
-// pictures). Not part of the platform's interface.
+// control words), rtfkeywords.cpp (the keyword table, the code pages of
+// character sets and their decoders), rtftext.cpp (the text put into the
+// document) and rtfdestinations.cpp (the font and colour tables, pictures
+// and objects). Not part of the platform's interface.
 #pragma once
 
 #include <QByteArray>

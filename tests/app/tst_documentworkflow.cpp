@@ -2,6 +2,7 @@
 // dialog typed into, message boxes answered, files in a temporary folder.
 #include "cipher/documentfile.h"
 #include "platform/testing/textview.h"
+#include "support/files.h"
 #include "windowharness.h"
 
 #include <QDir>
@@ -19,12 +20,6 @@ using namespace veskel;
 using test::Window;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 class NoLegacyProvider
 {
@@ -53,7 +48,7 @@ private:
         w.newPassword(password);
         w.form1.SaveAs1->trigger();
         QVERIFY(w.scriptDone());
-        QCOMPARE(readAll(path).size(), DocumentFileSize);
+        QCOMPARE(veskel::test::ReadAll(path).size(), DocumentFileSize);
     }
 
     // Opens the file in the window with the password.
@@ -125,7 +120,7 @@ private slots:
         const QString path = file("wrong.vsk");
         saveText(previous, "previous text", "pw");
         saveText(path, "the real text", "right");
-        const QByteArray before = readAll(path);
+        const QByteArray before = veskel::test::ReadAll(path);
         Window w;
         w.show();
         open(w, previous, "pw");
@@ -156,7 +151,7 @@ private slots:
         QCOMPARE(w.fileDialogs, shown == "other" ? 3 : 2);
         QVERIFY(w.form1.close());
         QVERIFY(w.scriptDone());
-        QCOMPARE(readAll(path), before);
+        QCOMPARE(veskel::test::ReadAll(path), before);
     }
 
     // Open over unsaved changes asks first; an Open given up at the
@@ -243,7 +238,7 @@ private slots:
         if (!untitled) {
             saveText(path, "kept", "pw");
         }
-        const QByteArray before = readAll(path);
+        const QByteArray before = veskel::test::ReadAll(path);
         Window w;
         w.show();
         if (!untitled) {
@@ -262,7 +257,7 @@ private slots:
         QCOMPARE(w.messages.first(), untitled ? QString("Save the new document?")
                                               : QString("Save the changes to \"%1\"?").arg(path));
         if (password.isEmpty()) {
-            QCOMPARE(readAll(path), before);
+            QCOMPARE(veskel::test::ReadAll(path), before);
         } else {
             QCOMPARE(openedText(path, password), "typed");
         }
@@ -289,7 +284,7 @@ private slots:
         QFETCH(QString, answer);
         const QString path = file("new.vsk");
         saveText(path, "old text", "pw");
-        const QByteArray before = readAll(path);
+        const QByteArray before = veskel::test::ReadAll(path);
         Window w;
         w.show();
         open(w, path, "pw");
@@ -310,7 +305,7 @@ private slots:
         QVERIFY(w.form1.close());
         QVERIFY(w.scriptDone());
         QCOMPARE(w.passwordPrompts, 1);
-        QCOMPARE(readAll(path), before);
+        QCOMPARE(veskel::test::ReadAll(path), before);
     }
 
     // A password that is not the document's own is typed twice; a mismatch
@@ -436,7 +431,7 @@ private slots:
         }
         QVERIFY(w.form1.close());
         QVERIFY(w.scriptDone());
-        QCOMPARE(readAll(path), bytes);
+        QCOMPARE(veskel::test::ReadAll(path), bytes);
     }
 
     // A document whose line ends were changed on the way is still one.
@@ -444,7 +439,7 @@ private slots:
     {
         const QString path = file("lf.vsk");
         saveText(path, "travelled", "pw");
-        QByteArray bytes = readAll(path).replace("\r\n", "\n");
+        QByteArray bytes = veskel::test::ReadAll(path).replace("\r\n", "\n");
         QFile out(path);
         QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
         out.write(bytes);
@@ -464,7 +459,7 @@ private slots:
         QFETCH(bool, replace);
         const QString path = file("existing.vsk");
         saveText(path, "existing", "pw");
-        const QByteArray before = readAll(path);
+        const QByteArray before = veskel::test::ReadAll(path);
         Window w;
         w.show();
         w.form1.RunFileDialog = nullptr; // the real dialog
@@ -494,7 +489,7 @@ private slots:
         if (replace) {
             QCOMPARE(openedText(path, "pw"), "replacement");
         } else {
-            QCOMPARE(readAll(path), before);
+            QCOMPARE(veskel::test::ReadAll(path), before);
             w.choose("Discard");
         }
         QVERIFY(w.form1.close());
@@ -571,7 +566,7 @@ private slots:
         QFETCH(QString, kind);
         const QString doc = file("current.vsk");
         saveText(doc, "current text", "pw");
-        const QByteArray saved = readAll(doc);
+        const QByteArray saved = veskel::test::ReadAll(doc);
         const QString path = file("failing-" + kind);
         if (kind == "folder") {
             QVERIFY(QDir(m_dir.path()).mkpath(path));
@@ -594,7 +589,7 @@ private slots:
         QCOMPARE(w.form1.memo1->Text(), "current text");
         QVERIFY(w.form1.close());
         QCOMPARE(w.passwordPrompts, 1);
-        QCOMPARE(readAll(doc), saved);
+        QCOMPARE(veskel::test::ReadAll(doc), saved);
         const QFileInfo after(path);
         QCOMPARE(after.exists(), kind != "missing");
         QVERIFY(!after.isFile());
@@ -632,7 +627,7 @@ private slots:
         QFETCH(bool, ok);
         const QString path = file("keep.vsk");
         saveText(path, "precious", "pw");
-        const QByteArray before = readAll(path);
+        const QByteArray before = veskel::test::ReadAll(path);
         Window w;
         w.show();
         w.saveAsPath = path;
@@ -641,7 +636,7 @@ private slots:
         QCOMPARE(w.form1.memo1->Text(), ok ? "precious" : "");
         QVERIFY(w.form1.close());
         QCOMPARE(w.passwordPrompts, 1);
-        QCOMPARE(readAll(path), before);
+        QCOMPARE(veskel::test::ReadAll(path), before);
     }
 
     // A save in the old format that would lose part of the document names
@@ -707,7 +702,7 @@ private slots:
                      "instead?"});
         QCOMPARE(w.icons[0], QMessageBox::Warning);
         const bool strong = answer == "Save in the strong format";
-        QCOMPARE(readAll(path).startsWith("VESKEL-STRONG-DOCUMENT 1\n"), strong);
+        QCOMPARE(veskel::test::ReadAll(path).startsWith("VESKEL-STRONG-DOCUMENT 1\n"), strong);
         QCOMPARE(w.form1.StatusPanel1->text(), answer == "Cancel" ? ""
                                                : strong           ? "Strong encryption"
                                                                   : "Old format");
@@ -720,7 +715,7 @@ private slots:
     {
         const QString path = file("curly.vsk");
         saveText(path, "old", "pw");
-        const QByteArray before = readAll(path);
+        const QByteArray before = veskel::test::ReadAll(path);
         const QString edited = QString::fromUtf16(u"it\u2019s mine");
         Window w;
         w.show();
@@ -732,10 +727,10 @@ private slots:
         QVERIFY(!w.form1.close());
         QVERIFY(w.form1.isVisible());
         QCOMPARE(w.form1.memo1->Text(), edited);
-        QCOMPARE(readAll(path), before);
+        QCOMPARE(veskel::test::ReadAll(path), before);
         w.choose("Discard");
         QVERIFY(w.form1.close());
-        QCOMPARE(readAll(path), before);
+        QCOMPARE(veskel::test::ReadAll(path), before);
     }
 
     // A save never puts a regular file in place of a pipe or a folder; the

@@ -5,6 +5,7 @@
 #include "cipher/cryptoapi.h"
 #include "cipher/documentfile.h"
 #include "platform/testing/textview.h"
+#include "support/files.h"
 #include "windowharness.h"
 
 #include <QClipboard>
@@ -21,12 +22,6 @@ using namespace veskel;
 using test::Window;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 void typeInto(Window &w, const QString &text)
 {
@@ -94,7 +89,7 @@ private slots:
     {
         QFETCH(QString, password);
         QFETCH(bool, unlocks);
-        const QByteArray before = readAll(m_path);
+        const QByteArray before = veskel::test::ReadAll(m_path);
         Window w;
         openEdited(w);
         w.form1.memo1->setSelectionStart(2);
@@ -108,7 +103,7 @@ private slots:
         unlockWith(w, password);
         QVERIFY(w.scriptDone());
         QCOMPARE(w.form1.pnlLocked->Password->text(), QString());
-        QCOMPARE(readAll(m_path), before); // nothing written by either step
+        QCOMPARE(veskel::test::ReadAll(m_path), before); // nothing written by either step
         if (!unlocks) {
             QCOMPARE(w.messages, QStringList{"The password is wrong."});
             verifyLocked(w);
@@ -189,7 +184,7 @@ private slots:
         QFETCH(bool, edited);
         QFETCH(QString, answer);
         QFETCH(bool, closes);
-        const QByteArray before = readAll(m_path);
+        const QByteArray before = veskel::test::ReadAll(m_path);
         Window w;
         openEdited(w);
         if (!edited) {
@@ -204,7 +199,7 @@ private slots:
         QCOMPARE(w.form1.close(), closes);
         QVERIFY(w.scriptDone());
         QCOMPARE(w.messages.size(), edited ? 1 : 0);
-        QCOMPARE(readAll(m_path), before);
+        QCOMPARE(veskel::test::ReadAll(m_path), before);
         QCOMPARE(w.form1.IsLocked(), true);
     }
 

@@ -6,6 +6,7 @@
 #include "platform/ole/olestorage.h"
 #include "platform/richedit/richeditole.h"
 #include "platform/testing/olefailures.h"
+#include "support/files.h"
 #include "windowharness.h"
 
 #include <QClipboard>
@@ -17,12 +18,6 @@ using namespace veskel;
 using namespace veskel::test;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QPoint centred(const QRect &frame)
 {
@@ -131,7 +126,7 @@ private slots:
                              "strong format instead?"});
         QCOMPARE(QFile::exists(path), agree);
         if (agree) {
-            QCOMPARE(readAll(path).size(), DocumentFileSize);
+            QCOMPARE(veskel::test::ReadAll(path).size(), DocumentFileSize);
         }
         w.form1.FileName.clear();
     }

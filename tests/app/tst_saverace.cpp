@@ -4,6 +4,7 @@
 #include "app/documentworkflow.h"
 #include "dialogs/modalresult.h"
 #include "editor/richeditor.h"
+#include "support/files.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -13,12 +14,6 @@
 using namespace veskel;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The window's side, with every answer ready; the busy cursor's start is the
 // moment the other program strikes.
@@ -100,7 +95,7 @@ private slots:
         const SaveOutcome outcome = workflow.SaveDocument(path, DocumentFormat::Strong);
         QCOMPARE(host.overwriteQuestions, 1);
         QCOMPARE(outcome, agree ? SaveOutcome::Saved : SaveOutcome::Refused);
-        QCOMPARE(readAll(path) == theirs, !agree);
+        QCOMPARE(veskel::test::ReadAll(path) == theirs, !agree);
         QCOMPARE(host.path, agree ? path : QString());
     }
 };

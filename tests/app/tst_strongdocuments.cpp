@@ -2,6 +2,7 @@
 // type, opened with their rich text, refused when mistyped or changed.
 #include "cipher/strongformat.h"
 #include "platform/testing/textview.h"
+#include "support/files.h"
 #include "windowharness.h"
 
 #include <QFile>
@@ -19,12 +20,6 @@ const QString kStrongType = QStringLiteral("Veskel document, strong encryption (
 const QString kOldType = QStringLiteral("*.vsk (*.vsk)");
 const QString kRefused =
     QStringLiteral("The password is wrong, or the file has been changed since it was saved.");
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 void writeAll(const QString &path, const QByteArray &bytes)
 {
@@ -78,7 +73,7 @@ private slots:
         QVERIFY(w.scriptDone());
         QCOMPARE(w.shownFilters, QStringList{kOldType}); // the default stays the old format
         QVERIFY(w.messages.isEmpty());                   // nothing is lost: nothing asked
-        QVERIFY(readAll(m_saved).startsWith("VESKEL-STRONG-DOCUMENT 1\n"));
+        QVERIFY(veskel::test::ReadAll(m_saved).startsWith("VESKEL-STRONG-DOCUMENT 1\n"));
         QCOMPARE(w.form1.StatusPanel1->text(), "Strong encryption");
         QCOMPARE(w.form1.StatusPanel1->accessibleName(), "Status: Strong encryption");
         QVERIFY(!w.form1.Workflow().IsModified());
@@ -109,13 +104,13 @@ private slots:
         QVERIFY(w.form1.Workflow().IsModified());
 
         const QString copy = m_dir.filePath("copy.vsk");
-        const QByteArray before = readAll(m_saved);
+        const QByteArray before = veskel::test::ReadAll(m_saved);
         w.saveAsPath = copy;
         w.password("pw"); // the document's own password: asked once
         w.form1.SaveAs1->trigger();
         QVERIFY(w.scriptDone());
         QCOMPARE(w.shownFilters.constLast(), kStrongType);
-        const QByteArray after = readAll(copy);
+        const QByteArray after = veskel::test::ReadAll(copy);
         QVERIFY(after.startsWith("VESKEL-STRONG-DOCUMENT 1\n"));
         QVERIFY(after != before); // a fresh salt and nonce
         QVERIFY(!w.form1.Workflow().IsModified());
@@ -148,7 +143,7 @@ private slots:
         QString path = m_saved;
         if (flipAt >= 0) {
             path = m_dir.filePath("changed.vsk");
-            QByteArray bytes = readAll(m_saved);
+            QByteArray bytes = veskel::test::ReadAll(m_saved);
             // Another digit or base64 symbol keeps the form canonical.
             bytes[flipAt] = bytes[flipAt] == 'a' ? 'b' : 'a';
             writeAll(path, bytes);
@@ -198,7 +193,7 @@ private slots:
         QFETCH(QByteArray, to);
         QFETCH(QString, message);
         const QString path = m_dir.filePath("malformed.vsk");
-        writeAll(path, readAll(m_saved).replace(from, to));
+        writeAll(path, veskel::test::ReadAll(m_saved).replace(from, to));
         Window w;
         w.show();
         w.saveAsPath = path;

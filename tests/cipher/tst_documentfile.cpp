@@ -3,6 +3,7 @@
 #include "cipher/documentfile.h"
 #include "cipher/storability.h"
 #include "runtime/exceptions.h"
+#include "support/files.h"
 
 #include <QDir>
 #include <QFile>
@@ -59,8 +60,7 @@ QString sampleArmour(quint32 seed)
 
 QByteArray readAll(const QString &path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    return veskel::test::ReadAll(path, "<unreadable>");
 }
 
 void writeFile(const QString &path, const QByteArray &bytes)

@@ -5,6 +5,7 @@
 #include "cipher/secretbytes.h"
 #include "cipher/strongdocument.h"
 #include "cipher/strongformat.h"
+#include "support/files.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,8 +44,7 @@ struct Run
 
 QByteArray readAll(const QString &path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    return veskel::test::ReadAll(path, "<unreadable>");
 }
 
 void writeAll(const QString &path, const QByteArray &bytes)

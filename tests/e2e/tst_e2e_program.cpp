@@ -1,4 +1,5 @@
 // The real veskel program in a private X server, driven through its windows.
+#include "support/files.h"
 #include "xsession.h"
 
 #include <QFileInfo>
@@ -43,12 +44,6 @@ bool writeDocument(const QString &path, const QByteArray &text, bool strong = fa
 QByteArray decrypted(const QString &path, const QByteArray &password = "pw")
 {
     return cli({"decrypt", path, "--password-fd", "0"}, password + "\n");
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // The program under test; killed if it is still running at the end.
@@ -145,7 +140,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("note.vsk");
         QVERIFY(writeDocument(path, "Hello\r\nworld"));
-        const QByteArray before = readAll(path);
+        const QByteArray before = veskel::test::ReadAll(path);
         QElapsedTimer sinceStart;
         sinceStart.start();
         Program program(*m_x, dir, {path});
@@ -158,7 +153,7 @@ private slots:
         QVERIFY(!main.isEmpty());
         m_x->key(main, "alt+f x");
         QCOMPARE(program.waitForExit(), 0);
-        QCOMPARE(readAll(path), before);
+        QCOMPARE(veskel::test::ReadAll(path), before);
     }
 
     // An edit, then Exit: Save, and the password is asked again and the
@@ -183,7 +178,7 @@ private slots:
         QVERIFY(!prompt.isEmpty());
         m_x->key(prompt, "Return"); // the box still holds the password
         QCOMPARE(program.waitForExit(), 0);
-        QCOMPARE(readAll(path).size(), 205000);
+        QCOMPARE(veskel::test::ReadAll(path).size(), 205000);
         QCOMPARE(decrypted(path), QByteArray("new body"));
     }
 
@@ -204,10 +199,10 @@ private slots:
         m_x->key(dialog, "Return");
         typeNewPassword("pw", "pw");
         QVERIFY(!m_x->waitForWindow(titlePattern(path)).isEmpty());
-        QTRY_COMPARE_WITH_TIMEOUT(readAll(path).size(), 205000, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(veskel::test::ReadAll(path).size(), 205000, 5000);
         const QString other = dir.filePath("other.vsk");
         QVERIFY(writeDocument(other, "typed in the window"));
-        QCOMPARE(readAll(path), readAll(other));
+        QCOMPARE(veskel::test::ReadAll(path), veskel::test::ReadAll(other));
         m_x->key(main, "alt+f x"); // unchanged since the save: nothing asked
         QCOMPARE(program.waitForExit(), 0);
     }
@@ -255,7 +250,7 @@ private slots:
         const QString question = m_x->waitForWindow("^veskel$");
         QVERIFY(!question.isEmpty());
         m_x->key(question, "alt+o"); // Save in the old format
-        QTRY_COMPARE_WITH_TIMEOUT(readAll(path).size(), 205000, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(veskel::test::ReadAll(path).size(), 205000, 5000);
         const QByteArray text = decrypted(path);
         QVERIFY2(text.startsWith("abab") && text.size() > 4, text.constData());
         m_x->key(main, "alt+f x");
@@ -269,7 +264,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("cancel.vsk");
         QVERIFY(writeDocument(path, "secret"));
-        const QByteArray before = readAll(path);
+        const QByteArray before = veskel::test::ReadAll(path);
         Program program(*m_x, dir, {path});
         const QString prompt = m_x->waitForWindow("^Set Password$");
         QVERIFY(!prompt.isEmpty());
@@ -279,7 +274,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow("^Set Password$", 10).isEmpty(), 5000);
         m_x->key(main, "alt+f x");
         QCOMPARE(program.waitForExit(), 0);
-        QCOMPARE(readAll(path), before);
+        QCOMPARE(veskel::test::ReadAll(path), before);
     }
 
     // Two documents open in turn; the second stays.
@@ -305,10 +300,10 @@ private slots:
         QVERIFY(!main.isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow("^Set Password$", 10).isEmpty(), 5000);
         // Exit writes nothing: both were opened unchanged.
-        const QByteArray before = readAll(second);
+        const QByteArray before = veskel::test::ReadAll(second);
         m_x->key(main, "alt+f x");
         QCOMPARE(program.waitForExit(), 0);
-        QCOMPARE(readAll(second), before);
+        QCOMPARE(veskel::test::ReadAll(second), before);
     }
 
     // A missing first document stops the rest: the error names it, and the
@@ -385,7 +380,7 @@ private slots:
         QTemporaryDir dir;
         const QString lookalike = dir.filePath(QString::fromUtf16(u"caf\uFFFD.vsk"));
         QVERIFY(writeDocument(lookalike, "another document"));
-        const QByteArray before = readAll(lookalike);
+        const QByteArray before = veskel::test::ReadAll(lookalike);
         // The shell passes the Latin-1 bytes of "café.vsk" as they are.
         Program program(*m_x, dir, {"-c", "exec \"$0\" \"$(printf 'caf\\351.vsk')\"", kProgram},
                         "/bin/sh");
@@ -394,7 +389,7 @@ private slots:
         m_x->key(box, "Return");
         QVERIFY(!m_x->waitForWindow(titlePattern(QString())).isEmpty());
         QVERIFY(m_x->waitForWindow("^Set Password$", 1500).isEmpty());
-        QCOMPARE(readAll(lookalike), before);
+        QCOMPARE(veskel::test::ReadAll(lookalike), before);
         QVERIFY(program.running());
     }
 
@@ -520,7 +515,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("journal.vsk");
         QVERIFY(writeDocument(path, "journal"));
-        const QByteArray before = readAll(path);
+        const QByteArray before = veskel::test::ReadAll(path);
         Program program(*m_x, dir, {path});
         const QString prompt = m_x->waitForWindow("^Set Password$");
         QVERIFY(!prompt.isEmpty());
@@ -537,7 +532,7 @@ private slots:
         m_x->key(main, "alt+f x");
         answerQuestion("alt+d"); // Discard
         QCOMPARE(program.waitForExit(), 0);
-        QCOMPARE(readAll(path), before);
+        QCOMPARE(veskel::test::ReadAll(path), before);
     }
 
     // A wrong password shows nothing and is asked again; giving up leaves
@@ -547,7 +542,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("locked.vsk");
         QVERIFY(writeDocument(path, "the real text"));
-        const QByteArray before = readAll(path);
+        const QByteArray before = veskel::test::ReadAll(path);
         Program program(*m_x, dir, {path});
         QString prompt = m_x->waitForWindow("^Set Password$");
         QVERIFY(!prompt.isEmpty());
@@ -561,7 +556,7 @@ private slots:
         QVERIFY(!main.isEmpty());
         m_x->key(main, "alt+f x");
         QCOMPARE(program.waitForExit(), 0);
-        QCOMPARE(readAll(path), before);
+        QCOMPARE(veskel::test::ReadAll(path), before);
     }
 
     // A strong document: a mistyped password is refused and asked again,
@@ -592,7 +587,7 @@ private slots:
         m_x->type(prompt, "pw");
         m_x->key(prompt, "Return");
         QTRY_VERIFY_WITH_TIMEOUT(decrypted(path).contains("new body"), 10000);
-        QVERIFY(readAll(path).startsWith("VESKEL-STRONG-DOCUMENT 1\n"));
+        QVERIFY(veskel::test::ReadAll(path).startsWith("VESKEL-STRONG-DOCUMENT 1\n"));
         QVERIFY(decrypted(path).startsWith("{\\rtf1"));
         m_x->key(main, "alt+f x"); // unchanged since the save: nothing asked
         QCOMPARE(program.waitForExit(), 0);
@@ -620,7 +615,7 @@ private slots:
         QVERIFY(!prompt.isEmpty());
         m_x->key(prompt, "Return"); // its own password: asked once
         QTRY_COMPARE_WITH_TIMEOUT(decrypted(path), QByteArray("new body"), 5000);
-        const QByteArray saved = readAll(path);
+        const QByteArray saved = veskel::test::ReadAll(path);
 
         m_x->type(main, "more ");
         m_x->key(main, "alt+f x");
@@ -629,7 +624,7 @@ private slots:
         QVERIFY(!prompt.isEmpty());
         m_x->key(prompt, "alt+c");
         QCOMPARE(program.waitForExit(500), -1);
-        QCOMPARE(readAll(path), saved);
+        QCOMPARE(veskel::test::ReadAll(path), saved);
 
         const QString other = dir.filePath("other.vsk");
         m_x->key(main, "alt+f a");
@@ -647,7 +642,7 @@ private slots:
         m_x->key(main, "alt+f x");
         answerQuestion("alt+d"); // Discard
         QCOMPARE(program.waitForExit(), 0);
-        QCOMPARE(readAll(path), saved);
+        QCOMPARE(veskel::test::ReadAll(path), saved);
     }
 
     // A right click on a link, held as a hand holds it, opens the link (the
@@ -673,7 +668,7 @@ private slots:
         }
         m_x->xdotool({"mousemove", "--window", main, "60", "60"});
         m_x->xdotool({"mousedown", "3", "sleep", "0.3", "mouseup", "3"});
-        QTRY_COMPARE_WITH_TIMEOUT(readAll(opened), url.toUtf8(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(veskel::test::ReadAll(opened), url.toUtf8(), 5000);
         QVERIFY(program.running());
     }
 
