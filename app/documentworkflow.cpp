@@ -415,8 +415,7 @@ bool DocumentWorkflow::FormClose()
 
 void DocumentWorkflow::rememberLockKey(const QString &password)
 {
-    m_host.SetBusy(true);
-    const auto idle = qScopeGuard([this] { m_host.SetBusy(false); });
+    const BusyScope busy(m_host);
     m_lockKey.Remember(password);
 }
 
@@ -469,8 +468,7 @@ bool DocumentWorkflow::Unlock(const QString &password)
         const WipedOnExit wipeContent(content);
         bool opened = false;
         {
-            m_host.SetBusy(true);
-            const auto idle = qScopeGuard([this] { m_host.SetBusy(false); });
+            const BusyScope busy(m_host);
             opened = m_lockKey.Open(m_sealed, password, content);
         }
         if (!opened) {

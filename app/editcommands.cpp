@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include <limits>
+
 namespace veskel {
 
 namespace {
@@ -79,16 +81,18 @@ void TForm1::findAgain(bool forward)
     }
     const int start = memo1->SelectionStart();
     const int end = start + memo1->SelectionLength();
-    const int length = static_cast<int>(memo1->LinesText().size());
+    // A range past the content ends with it: no copy of the text is taken to
+    // measure it.
+    constexpr int kToTheEnd = std::numeric_limits<int>::max();
     // Past the selection to the end (before it to the start), then the
     // whole text from the other end, so that a lone match is found again.
     int found =
-        forward ? memo1->Find(token, end, length) : memo1->Find(token, start, start, 0, false);
+        forward ? memo1->Find(token, end, kToTheEnd) : memo1->Find(token, start, start, 0, false);
     bool wrapped = false;
     if (found == -1) {
         wrapped = true;
-        found =
-            forward ? memo1->Find(token, 0, length) : memo1->Find(token, length, length, 0, false);
+        found = forward ? memo1->Find(token, 0, kToTheEnd)
+                        : memo1->Find(token, kToTheEnd, kToTheEnd, 0, false);
     }
     memo1->setFocus();
     if (found == -1) {
