@@ -3,14 +3,15 @@
 #   scripts/test.sh              every test, in the normal build (build/test), with the benchmarks
 #   scripts/test.sh --sanitize   with AddressSanitizer and UndefinedBehaviorSanitizer (build/sanitize)
 #   scripts/test.sh -R REGEX     only the tests whose names match REGEX (ctest -R), building only
-#                                their programs; --test REGEX is the same
+#                                their programs, not the benchmarks; --test REGEX is the same
+#   scripts/test.sh --bench      with -R, build everything, the benchmarks too (as without -R)
 #   scripts/test.sh --no-bench   without the benchmarks (VESKEL_BENCH=OFF)
-# The options combine: scripts/test.sh --sanitize --no-bench -R '^tst_rtf'.
+# The options combine: scripts/test.sh --sanitize --bench -R '^tst_rtf'.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 usage() {
-    sed -n '2,8s/^# \{0,1\}//p' "${BASH_SOURCE[0]}" >&2
+    sed -n '2,9s/^# \{0,1\}//p' "${BASH_SOURCE[0]}" >&2
     exit 2
 }
 
@@ -20,6 +21,7 @@ regex=
 while [ $# -gt 0 ]; do
     case $1 in
     --sanitize) sanitize=1 ;;
+    --bench) bench=ON ;;
     --no-bench) bench=OFF ;;
     -R | --test)
         if [ $# -lt 2 ] || [ -z "$2" ]; then
@@ -89,7 +91,7 @@ if [ -n "$regex" ]; then
         esac
     done
 fi
-if [ ${#targets[@]} -gt 0 ]; then
+if [ ${#targets[@]} -gt 0 ] && [ "$bench" != ON ]; then
     cmake --build "$dir" -j "$(nproc)" --target "${targets[@]}"
 else
     cmake --build "$dir" -j "$(nproc)"

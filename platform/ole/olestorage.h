@@ -14,7 +14,6 @@
 namespace win {
 
 inline constexpr DWORD STGM_READ = 0x0;
-inline constexpr DWORD STGM_WRITE = 0x1;
 inline constexpr DWORD STGM_READWRITE = 0x2;
 inline constexpr DWORD STGM_SHARE_EXCLUSIVE = 0x10;
 inline constexpr DWORD STGM_CREATE = 0x1000;

@@ -84,14 +84,11 @@ inline constexpr CLSID CLSID_Package{
 
 // Display aspects.
 inline constexpr DWORD DVASPECT_CONTENT = 1;
-inline constexpr DWORD DVASPECT_THUMBNAIL = 2;
 inline constexpr DWORD DVASPECT_ICON = 4;
-inline constexpr DWORD DVASPECT_DOCPRINT = 8;
 
 // Storage media.
 inline constexpr DWORD TYMED_NULL = 0;
 inline constexpr DWORD TYMED_HGLOBAL = 1;
-inline constexpr DWORD TYMED_FILE = 2;
 inline constexpr DWORD TYMED_ISTREAM = 4;
 inline constexpr DWORD TYMED_ISTORAGE = 8;
 inline constexpr DWORD TYMED_GDI = 16;
@@ -103,7 +100,6 @@ inline constexpr DWORD OLERENDER_DRAW = 1;
 inline constexpr DWORD ADVF_NODATA = 1;
 inline constexpr DWORD ADVF_PRIMEFIRST = 2;
 
-inline constexpr DWORD OLECLOSE_SAVEIFDIRTY = 0;
 inline constexpr DWORD OLECLOSE_NOSAVE = 1;
 inline constexpr LONG OLEIVERB_PRIMARY = 0;
 inline constexpr LONG OLEIVERB_SHOW = -1;

@@ -21,12 +21,8 @@ namespace win {
 
 // An object's flags in the text.
 inline constexpr DWORD REO_RESIZABLE = 0x1;
-inline constexpr DWORD REO_BELOWBASELINE = 0x2;
-inline constexpr DWORD REO_INVERTEDSELECT = 0x4;
-inline constexpr DWORD REO_DYNAMICSIZE = 0x8;
 inline constexpr DWORD REO_BLANK = 0x10;
 inline constexpr DWORD REO_INPLACEACTIVE = 0x02000000;
-inline constexpr DWORD REO_OPEN = 0x04000000;
 inline constexpr DWORD REO_SELECTED = 0x08000000;
 inline constexpr DWORD REO_LINK = 0x80000000;
 

@@ -20,7 +20,6 @@ inline constexpr LONG REO_CP_SELECTION = -1;
 inline constexpr LONG REO_IOB_SELECTION = -1;
 inline constexpr LONG REO_IOB_USE_CP = -2;
 
-inline constexpr DWORD REO_GETOBJ_NO_INTERFACES = 0x0;
 inline constexpr DWORD REO_GETOBJ_POLEOBJ = 0x1;
 inline constexpr DWORD REO_GETOBJ_PSTG = 0x2;
 inline constexpr DWORD REO_GETOBJ_POLESITE = 0x4;

@@ -49,7 +49,6 @@ LPWSTR CharLowerW(LPWSTR text);
 
 // How the process was asked to show its main window.
 inline constexpr int SW_SHOWNORMAL = 1;
-inline constexpr int SW_SHOWMINIMIZED = 2;
 inline constexpr int SW_SHOWMAXIMIZED = 3;
 inline constexpr int SW_SHOWMINNOACTIVE = 7;
 inline constexpr int SW_SHOWDEFAULT = 10;

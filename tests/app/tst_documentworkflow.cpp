@@ -2,7 +2,9 @@
 // dialog typed into, message boxes answered, files in a temporary folder.
 #include "cipher/documentfile.h"
 #include "platform/testing/textview.h"
+#include "support/dialogtitles.h"
 #include "support/files.h"
+#include "support/standins.h"
 #include "windowharness.h"
 
 #include <QDir>
@@ -17,18 +19,8 @@
 #include <sys/stat.h>
 
 using namespace veskel;
+using test::NoLegacyProvider;
 using test::Window;
-
-namespace {
-
-class NoLegacyProvider
-{
-public:
-    NoLegacyProvider() { qputenv("OPENSSL_MODULES", "/nonexistent-openssl-modules"); }
-    ~NoLegacyProvider() { qunsetenv("OPENSSL_MODULES"); }
-};
-
-} // namespace
 
 class TestDocumentWorkflow : public QObject
 {
@@ -94,7 +86,7 @@ private slots:
         w.show();
         open(w, path, password);
         QCOMPARE(w.form1.memo1->Text(), text);
-        QCOMPARE(w.form1.windowTitle(), "Veskel - " + path);
+        QCOMPARE(w.form1.windowTitle(), test::title::Main(path));
         QVERIFY(w.messages.isEmpty());
     }
 
@@ -135,11 +127,11 @@ private slots:
         const QString text = w.form1.memo1->Text();
         if (shown == "previous") {
             QCOMPARE(text, "previous text");
-            QCOMPARE(w.form1.windowTitle(), "Veskel - " + previous);
+            QCOMPARE(w.form1.windowTitle(), test::title::Main(previous));
         } else {
             QCOMPARE(text == "the real text", shown == "document");
             QVERIFY(text != "previous text");
-            QCOMPARE(w.form1.windowTitle(), "Veskel - " + path);
+            QCOMPARE(w.form1.windowTitle(), test::title::Main(path));
         }
         QCOMPARE(w.form1.Workflow().ShownDespitePasswordCheck(), shown == "other");
         // Save goes through the file dialog for a text shown anyway.
@@ -298,7 +290,7 @@ private slots:
                         Qt::ControlModifier);
         const bool kept = answer == "Cancel";
         QCOMPARE(w.form1.memo1->Text(), kept ? "more old text" : "");
-        QCOMPARE(w.form1.windowTitle(), kept ? "Veskel - " + path : "Veskel - ");
+        QCOMPARE(w.form1.windowTitle(), test::title::Main(kept ? path : QString()));
         if (kept) {
             w.choose("Discard");
         }
@@ -347,7 +339,7 @@ private slots:
         QVERIFY(w.scriptDone());
         QCOMPARE(w.messages, QStringList(mismatches, "The passwords do not match."));
         QCOMPARE(QFile::exists(path), !written.isEmpty());
-        QCOMPARE(w.form1.windowTitle(), written.isEmpty() ? "Veskel - " : "Veskel - " + path);
+        QCOMPARE(w.form1.windowTitle(), test::title::Main(written.isEmpty() ? QString() : path));
         if (!written.isEmpty()) {
             QCOMPARE(openedText(path, written), "words");
             // The document's own password is then asked once.
@@ -425,7 +417,7 @@ private slots:
         w.form1.Open1->trigger();
         QCOMPARE(w.passwordPrompts, 0);
         QCOMPARE(w.form1.memo1->Text(), text);
-        QCOMPARE(w.form1.windowTitle(), "Veskel - ");
+        QCOMPARE(w.form1.windowTitle(), test::title::Main());
         if (!text.isEmpty()) {
             w.choose("Discard");
         }
@@ -585,7 +577,7 @@ private slots:
         QVERIFY(w.messages[0].endsWith('.'));
         QCOMPARE(w.icons[0], QMessageBox::Critical);
         QCOMPARE(w.form1.FileName, doc);
-        QCOMPARE(w.form1.windowTitle(), "Veskel - " + doc);
+        QCOMPARE(w.form1.windowTitle(), test::title::Main(doc));
         QCOMPARE(w.form1.memo1->Text(), "current text");
         QVERIFY(w.form1.close());
         QCOMPARE(w.passwordPrompts, 1);
@@ -609,7 +601,7 @@ private slots:
         w.form1.SaveAs1->trigger();
         QVERIFY(!QFile::exists(other));
         QCOMPARE(w.form1.FileName, path);
-        QCOMPARE(w.form1.windowTitle(), "Veskel - " + path);
+        QCOMPARE(w.form1.windowTitle(), test::title::Main(path));
         QVERIFY(w.form1.close()); // unchanged: nothing asked
         QVERIFY(w.scriptDone());
     }
@@ -822,7 +814,7 @@ private slots:
         QCOMPARE(w.messages, QStringList{"Key cannot be set!"});
         QCOMPARE(w.icons[0], QMessageBox::NoIcon);
         QVERIFY(!QFile::exists(path));
-        QCOMPARE(w.form1.windowTitle(), "Veskel - ");
+        QCOMPARE(w.form1.windowTitle(), test::title::Main());
     }
 
     // A failed write leaves the old document as it was.
@@ -837,7 +829,7 @@ private slots:
         w.form1.SaveAs1->trigger();
         QCOMPARE(w.messages.size(), 1);
         QVERIFY(w.messages[0].startsWith(QString("Cannot create file \"%1\". ").arg(path)));
-        QCOMPARE(w.form1.windowTitle(), "Veskel - ");
+        QCOMPARE(w.form1.windowTitle(), test::title::Main());
     }
 };
 

@@ -5,6 +5,7 @@
 #include "cipher/cryptoapi.h"
 #include "cipher/documentfile.h"
 #include "platform/testing/textview.h"
+#include "support/dialogtitles.h"
 #include "support/files.h"
 #include "windowharness.h"
 
@@ -65,7 +66,7 @@ class TestLock : public QObject
         QVERIFY(!w.form1.StatusBar1->isVisible());
         QVERIFY(!w.form1.Save1->isEnabled());
         QCOMPARE(w.form1.memo1->Text(), QString()); // sealed, not only hidden
-        QCOMPARE(w.form1.windowTitle(), QStringLiteral("Veskel - ") + w.form1.FileName);
+        QCOMPARE(w.form1.windowTitle(), test::title::Main(w.form1.FileName));
     }
 
 private slots:

@@ -1,5 +1,4 @@
 // The main window: its children, menu, keys, start-up and closing.
-#include "../unexpecteddialogs.h"
 #include "app/messageboxes.h"
 #include "app/programtitle.h"
 #include "app/shortcutfilter.h"
@@ -10,6 +9,9 @@
 #include "editor/richeditor.h"
 #include "platform/testing/textview.h"
 #include "platform/win/process.h"
+#include "support/dialogtitles.h"
+#include "support/files.h"
+#include "windowharness.h"
 
 #include <QAction>
 #include <QApplication>
@@ -25,64 +27,10 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
-
-#include <functional>
 
 using namespace veskel;
 
-namespace {
-
-// Runs `answer` on the next modal widget that shows up.
-void whenModal(std::function<void(QWidget *)> answer)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, answer] {
-        if (QWidget *modal = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            answer(modal);
-        }
-    });
-    timer->start();
-}
-
-// Answers the password prompt, then hands the next modal widget to `next`.
-void answerPassword(const QString &password, bool ok = true,
-                    std::function<void(QWidget *)> next = {})
-{
-    whenModal([password, ok, next](QWidget *modal) {
-        auto *dialog = qobject_cast<TForm2 *>(modal);
-        QVERIFY(dialog != nullptr);
-        dialog->Edit1->setText(password);
-        (ok ? dialog->Button1 : dialog->Button2)->click();
-        if (next) {
-            whenModal(next);
-        }
-    });
-}
-
-struct Window
-{
-    TForm1 form1;
-    TForm2 form2{&form1};
-    Window()
-    {
-        form1.setPasswordDialog(&form2);
-        qApp->installEventFilter(new MenuShortcutFilter(&form1));
-    }
-    void show()
-    {
-        form1.show();
-        form1.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&form1));
-        QTRY_VERIFY(form1.Activated());
-        QCoreApplication::processEvents();
-    }
-};
-
-} // namespace
+using test::Window;
 
 class TestMainWindow : public QObject
 {
@@ -90,12 +38,7 @@ class TestMainWindow : public QObject
 
 public:
     // The user's configuration lives in a folder of the test's own.
-    static void initMain()
-    {
-        static QTemporaryDir config;
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-        qputenv("HOME", QFile::encodeName(config.path()));
-    }
+    static void initMain() { veskel::test::UsePrivateHome(); }
 
 private slots:
     // The file dialogs leave no trace of the folders they saw.
@@ -108,7 +51,7 @@ private slots:
             w.show();
             for (QFileDialog *dialog : {w.form1.OpenDialog1, w.form1.SaveDialog1}) {
                 dialog->setDirectory(documents.path());
-                whenModal([](QWidget *modal) { qobject_cast<QDialog *>(modal)->reject(); });
+                w.dialog([](QDialog *shown) { shown->reject(); });
                 dialog->exec();
             }
         }
@@ -172,7 +115,7 @@ private slots:
         Window w;
         w.show();
         TForm1 &f = w.form1;
-        QCOMPARE(f.windowTitle(), "Veskel - ");
+        QCOMPARE(f.windowTitle(), test::title::Main());
         QVERIFY(f.pnlFind->isVisible());
         QVERIFY(!f.pnlSearchReplace->isVisible());
         QVERIFY(!f.pnlGoto->isVisible());
@@ -229,7 +172,7 @@ private slots:
         QCOMPARE(f.Help1->title(), "&Help");
         QCOMPARE(f.File1->actions().size(), 9);  // with three separators
         QCOMPARE(f.Edit2->actions().size(), 14); // with three separators
-        QCOMPARE(f.OpenDialog1->windowTitle(), "Load a file");
+        QCOMPARE(f.OpenDialog1->windowTitle(), test::title::kOpen);
         QCOMPARE(f.OpenDialog1->defaultSuffix(), "vsk");
         QVERIFY(!f.SaveDialog1->testOption(QFileDialog::DontConfirmOverwrite));
     }
@@ -322,27 +265,11 @@ private slots:
         }
         win::SetCommandLineText(win::BuildCommandLine({"veskel", first, second}));
         Window w;
-        // Both passwords, in turn.
-        int asked = 0;
-        std::function<void()> next;
-        next = [&asked, &next] {
-            whenModal([&asked, &next](QWidget *modal) {
-                auto *dialog = qobject_cast<TForm2 *>(modal);
-                if (dialog == nullptr) {
-                    return;
-                }
-                ++asked;
-                dialog->Edit1->setText("pw");
-                dialog->Button1->click();
-                if (asked < 2) {
-                    next();
-                }
-            });
-        };
-        next();
+        w.password("pw"); // both documents', in turn
+        w.password("pw");
         w.show();
         QTRY_COMPARE(w.form1.memo1->Text(), "second text");
-        QCOMPARE(w.form1.windowTitle(), "Veskel - " + second);
+        QCOMPARE(w.form1.windowTitle(), test::title::Main(second));
         // Neither a closed dialog nor a new activation opens them again.
         w.form1.memo1->setText("edited");
         QEvent activate(QEvent::WindowActivate);
@@ -361,36 +288,18 @@ private slots:
         const QString path = dir.filePath("missing/folder/x.vsk");
         w.form1.SetFileName(path);
         w.form1.memo1->setText("text");
-        QString shown;
-        const auto errorBox = [&shown](QWidget *modal) {
-            auto *box = qobject_cast<QMessageBox *>(modal);
-            if (box == nullptr) {
-                modal->hide();
-                QFAIL(qPrintable(modal->windowTitle()));
-            }
-            shown = box->text();
-            box->accept();
-            QCOMPARE(box->windowTitle(), ProgramTitle());
-            QCOMPARE(box->icon(), QMessageBox::Critical);
-        };
-        // Save the changes, then the new password twice.
-        whenModal([errorBox](QWidget *modal) {
-            auto *box = qobject_cast<QMessageBox *>(modal);
-            QVERIFY(box != nullptr);
-            box->buttons().constFirst()->click();
-            answerPassword("pw", true, [errorBox](QWidget *again) {
-                auto *dialog = qobject_cast<TForm2 *>(again);
-                QVERIFY(dialog != nullptr);
-                dialog->Edit1->setText("pw");
-                dialog->Button1->click();
-                whenModal(errorBox);
-            });
-        });
+        w.choose("Save"); // the changes, under a new password
+        w.newPassword("pw");
+        w.message(); // the error
         QVERIFY(!w.form1.close());
         QVERIFY(w.form1.isVisible());
+        QVERIFY(w.scriptDone());
+        const QString shown = w.messages.last();
         QVERIFY2(shown.startsWith(QString("Cannot create file \"%1\". ").arg(path)),
                  qPrintable(shown));
         QVERIFY(shown.endsWith('.'));
+        QCOMPARE(w.titles.last(), ProgramTitle());
+        QCOMPARE(w.icons.last(), QMessageBox::Critical);
         w.form1.SetFileName(QString());
         w.form1.memo1->setText(QString()); // nothing left to ask about
     }

@@ -50,8 +50,8 @@ private slots:
         w.dialog([&](QDialog *dialog) { answerInsertFile(dialog, picture, false, false); });
         w.form1.Object1->trigger();
         QVERIFY(w.scriptDone());
-        QCOMPARE(w.dialogGeometries.size(), 1);
-        QCOMPARE(w.dialogGeometries[0].topLeft(), centred(w.dialogGeometries[0]));
+        QCOMPARE(w.dialogGeometries().size(), 1);
+        QCOMPARE(w.dialogGeometries()[0].topLeft(), centred(w.dialogGeometries()[0]));
         QCOMPARE(w.form1.memo1->Text(), QString::fromUtf16(u"text \uFFFC"));
         QCOMPARE(w.form1.memo1->SelectionLength(), 1);
         QCOMPARE(w.form1.memo1->RichEditOle()->GetObjectCount(), 1);
@@ -81,7 +81,7 @@ private slots:
         w.dialog([](QDialog *dialog) { answerPasteSpecial(dialog, "Unformatted text"); });
         w.form1.PasteSpecial1->trigger();
         QVERIFY(w.scriptDone());
-        QCOMPARE(w.dialogGeometries[0].topLeft(), centred(w.dialogGeometries[0]));
+        QCOMPARE(w.dialogGeometries()[0].topLeft(), centred(w.dialogGeometries()[0]));
         QCOMPARE(w.form1.memo1->Text(), "from elsewhere");
     }
 
@@ -105,7 +105,7 @@ private slots:
     void documentWithAnObjectAsksBeforeSaving()
     {
         QFETCH(bool, agree);
-        const QString note = writeFile(m_dir, "attached.txt", "attachment");
+        const QString note = WriteIn(m_dir, "attached.txt", "attachment");
         const QString path = m_dir.filePath(agree ? "agreed.vsk" : "refused.vsk");
         Window w;
         w.show();

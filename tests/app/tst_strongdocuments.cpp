@@ -2,6 +2,7 @@
 // type, opened with their rich text, refused when mistyped or changed.
 #include "cipher/strongformat.h"
 #include "platform/testing/textview.h"
+#include "support/dialogtitles.h"
 #include "support/files.h"
 #include "windowharness.h"
 
@@ -20,13 +21,6 @@ const QString kStrongType = QStringLiteral("Veskel document, strong encryption (
 const QString kOldType = QStringLiteral("*.vsk (*.vsk)");
 const QString kRefused =
     QStringLiteral("The password is wrong, or the file has been changed since it was saved.");
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 QTextDocument *documentOf(Window &w)
 {
@@ -93,7 +87,7 @@ private slots:
         cursor.setPosition(3);
         QVERIFY(cursor.charFormat().fontWeight() < QFont::DemiBold);
         QCOMPARE(w.form1.StatusPanel1->text(), "Strong encryption");
-        QCOMPARE(w.form1.windowTitle(), "Veskel - " + m_saved);
+        QCOMPARE(w.form1.windowTitle(), test::title::Main(m_saved));
 
         // Formatting alone is a change.
         cursor.setPosition(0);
@@ -146,7 +140,7 @@ private slots:
             QByteArray bytes = veskel::test::ReadAll(m_saved);
             // Another digit or base64 symbol keeps the form canonical.
             bytes[flipAt] = bytes[flipAt] == 'a' ? 'b' : 'a';
-            writeAll(path, bytes);
+            QVERIFY(veskel::test::WriteAll(path, bytes));
         }
         Window w;
         w.show();
@@ -193,7 +187,7 @@ private slots:
         QFETCH(QByteArray, to);
         QFETCH(QString, message);
         const QString path = m_dir.filePath("malformed.vsk");
-        writeAll(path, veskel::test::ReadAll(m_saved).replace(from, to));
+        QVERIFY(veskel::test::WriteAll(path, veskel::test::ReadAll(m_saved).replace(from, to)));
         Window w;
         w.show();
         w.saveAsPath = path;

@@ -3,11 +3,12 @@
 // buttons in message boxes.
 #pragma once
 
-#include "../unexpecteddialogs.h"
 #include "app/shortcutfilter.h"
 #include "app/veskelmain.h"
 #include "dialogs/frmpassword.h"
 #include "editor/richeditor.h"
+#include "support/modalscript.h"
+#include "support/standins.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -15,41 +16,11 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QQueue>
 #include <QTest>
-#include <QTimer>
-#include <QUrl>
 
 #include <functional>
 
 namespace veskel::test {
-
-// Stands in for the desktop (a QDesktopServices URL handler): records what
-// it would have been asked to open.
-class UrlRecorder : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void open(const QUrl &url) { opened << url; }
-};
-
-struct ModalAnswer
-{
-    enum Kind
-    {
-        Password,
-        Message,
-        Dialog // any other modal dialog, answered by a function
-    } kind;
-    QString password; // typed into the password box (replacing what is there)
-    bool ok = true;   // OK or Yes; else Cancel or No
-    std::function<void(QDialog *)> act = {};
-    QString button = {}; // a message box's button, by its caption
-};
 
 class Window
 {
@@ -81,12 +52,7 @@ public:
             path = saveAsPath;
             return true;
         };
-        m_timer.setInterval(5);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { answer(); });
-        m_timer.start();
-        live().append(this);
     }
-    ~Window() { live().removeOne(this); }
     Window(const Window &) = delete;
     Window &operator=(const Window &) = delete;
 
@@ -108,9 +74,19 @@ public:
         QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget *>(&form1));
     }
 
+    // Types into the password box (replacing what is there), then presses OK
+    // or Cancel.
     void password(const QString &text, bool ok = true)
     {
-        m_script.enqueue({ModalAnswer::Password, text, ok});
+        m_script.expect(
+            QStringLiteral("the password dialog"), Is<TForm2>, [this, text, ok](QWidget *modal) {
+                auto *dialog = static_cast<TForm2 *>(modal);
+                ++passwordPrompts;
+                dialog->Edit1->setFocus();
+                dialog->Edit1->selectAll();
+                QTest::keyClicks(dialog->Edit1, text);
+                QTest::mouseClick(ok ? dialog->Button1 : dialog->Button2, Qt::LeftButton);
+            });
     }
     // A password that is not the document's own: typed, then typed again.
     void newPassword(const QString &text, const QString &again)
@@ -119,91 +95,53 @@ public:
         password(again);
     }
     void newPassword(const QString &text) { newPassword(text, text); }
-    void message(bool ok = true) { m_script.enqueue({ModalAnswer::Message, {}, ok}); }
+    // Presses a message box's OK or Yes (its only button, when it has one),
+    // or else its Cancel or No.
+    void message(bool ok = true) { expectMessage({}, ok); }
     // Presses the message box's button with this caption.
-    void choose(const QString &button)
-    {
-        m_script.enqueue({ModalAnswer::Message, {}, true, {}, button});
-    }
-    // The timer does not fire again while an answer runs: an answer that
-    // opens another dialog (a file dialog's question) queues that step.
-    void dialog(std::function<void(QDialog *)> act)
-    {
-        m_script.enqueue({ModalAnswer::Dialog, {}, true, std::move(act)});
-    }
-    QList<QRect> dialogGeometries; // each answered dialog's frame when it was shown
-    bool scriptDone() const { return m_script.isEmpty(); }
+    void choose(const QString &button) { expectMessage(button, true); }
+    // Any other modal dialog, answered by `act`. An answer that opens a
+    // dialog and waits on it leaves that dialog to the next step.
+    void dialog(std::function<void(QDialog *)> act) { m_script.expectDialog(std::move(act)); }
+
+    // Each answered dialog's frame when it was shown.
+    QList<QRect> dialogGeometries() const { return m_script.geometries(); }
+    bool scriptDone() const { return m_script.done(); }
     // The dialogs that came unscripted and were closed, named.
-    QStringList unexpectedDialogs() const { return m_unexpected.seen(); }
+    QStringList unexpectedDialogs() const { return m_script.unexpected(); }
 
 private:
-    // The windows alive now; the newest answers the dialogs.
-    static QList<Window *> &live()
+    void expectMessage(const QString &caption, bool ok)
     {
-        static QList<Window *> windows;
-        return windows;
-    }
-
-    void answer()
-    {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (modal == nullptr || !modal->isVisible() || modal == m_answering ||
-            live().constLast() != this) {
-            return;
-        }
-        if (m_script.isEmpty()) {
-            m_unexpected.close(modal, "nothing was scripted");
-            return;
-        }
-        const ModalAnswer next = m_script.dequeue();
-        m_answering = modal;
-        auto *dialog = qobject_cast<TForm2 *>(modal);
-        auto *box = qobject_cast<QMessageBox *>(modal);
-        if (next.kind == ModalAnswer::Dialog) {
-            dialogGeometries << modal->frameGeometry();
-            next.act(qobject_cast<QDialog *>(modal));
-        } else if (dialog != nullptr && next.kind == ModalAnswer::Password) {
-            ++passwordPrompts;
-            dialog->Edit1->setFocus();
-            dialog->Edit1->selectAll();
-            QTest::keyClicks(dialog->Edit1, next.password);
-            QTest::mouseClick(next.ok ? dialog->Button1 : dialog->Button2, Qt::LeftButton);
-        } else if (box != nullptr && next.kind == ModalAnswer::Message) {
-            messages << box->text();
-            titles << box->windowTitle();
-            icons << box->icon();
-            QAbstractButton *button = nullptr;
-            for (QAbstractButton *candidate : box->buttons()) {
-                const QMessageBox::ButtonRole role = box->buttonRole(candidate);
-                const bool positive =
-                    role == QMessageBox::AcceptRole || role == QMessageBox::YesRole;
-                if (!next.button.isEmpty()) {
-                    if (candidate->text().remove(u'&') == next.button) {
-                        button = candidate;
-                        break;
-                    }
-                } else if (positive == next.ok || box->buttons().size() == 1) {
-                    button = candidate;
-                    break;
+        m_script.expect(
+            QStringLiteral("a message box"), Is<QMessageBox>, [this, caption, ok](QWidget *modal) {
+                auto *box = static_cast<QMessageBox *>(modal);
+                messages << box->text();
+                titles << box->windowTitle();
+                icons << box->icon();
+                if (QAbstractButton *button = pick(box, caption, ok)) {
+                    button->click();
+                } else {
+                    m_script.refuse(modal, QStringLiteral("it has no button for the answer"));
                 }
-            }
-            if (button != nullptr) {
-                button->click();
-            } else {
-                m_unexpected.close(modal, "it has no button for the answer");
-            }
-        } else {
-            m_unexpected.close(modal, next.kind == ModalAnswer::Password
-                                          ? "a password was scripted"
-                                          : "a message was scripted");
-        }
-        m_answering = nullptr;
+            });
     }
 
-    UnexpectedDialogs m_unexpected; // checked when the window goes
-    QQueue<ModalAnswer> m_script;
-    QTimer m_timer;
-    QWidget *m_answering = nullptr;
+    static QAbstractButton *pick(QMessageBox *box, const QString &caption, bool ok)
+    {
+        const QList<QAbstractButton *> buttons = box->buttons();
+        for (QAbstractButton *candidate : buttons) {
+            const QMessageBox::ButtonRole role = box->buttonRole(candidate);
+            const bool positive = role == QMessageBox::AcceptRole || role == QMessageBox::YesRole;
+            if (caption.isEmpty() ? positive == ok || buttons.size() == 1
+                                  : candidate->text().remove(u'&') == caption) {
+                return candidate;
+            }
+        }
+        return nullptr;
+    }
+
+    ModalScript m_script; // checked when the window goes
 };
 
 } // namespace veskel::test

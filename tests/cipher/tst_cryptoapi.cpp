@@ -1,6 +1,7 @@
 // The cipher object, checked against an independent computation of the
 // document format with OpenSSL.
 #include "cipher/cryptoapi.h"
+#include "support/standins.h"
 
 #include <QTest>
 
@@ -74,28 +75,6 @@ QString decrypt(const QString &password, const QString &armour)
     }
     return cipher.Decrypt(armour);
 }
-
-// Makes the legacy provider unloadable while it lives.
-class NoLegacyProvider
-{
-public:
-    NoLegacyProvider()
-        : m_saved(qgetenv("OPENSSL_MODULES"))
-    {
-        qputenv("OPENSSL_MODULES", "/nonexistent-openssl-modules");
-    }
-    ~NoLegacyProvider()
-    {
-        if (m_saved.isNull()) {
-            qunsetenv("OPENSSL_MODULES");
-        } else {
-            qputenv("OPENSSL_MODULES", m_saved);
-        }
-    }
-
-private:
-    QByteArray m_saved;
-};
 
 } // namespace
 
@@ -224,7 +203,7 @@ private slots:
 
     void failedProviderCannotSetKey()
     {
-        const NoLegacyProvider noLegacy;
+        const veskel::test::NoLegacyProvider noLegacy;
         TCryptoAPI cipher(win::CALG_RC4);
         QVERIFY(!cipher.SetPassword(QStringLiteral("pw")));
         QVERIFY(!cipher.keyReady());

@@ -63,13 +63,6 @@ QByteArray readAll(const QString &path)
     return veskel::test::ReadAll(path, "<unreadable>");
 }
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
 // Limits the size of files this process may write while it lives.
 class FileSizeLimit
 {
@@ -138,7 +131,8 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("note.vsk"));
-        writeFile(path, QByteArray("an older, longer document").repeated(10000));
+        QVERIFY(
+            veskel::test::WriteAll(path, QByteArray("an older, longer document").repeated(10000)));
         const QString armour = sampleArmour(2);
         SaveDocumentFile(path, armour);
         const QByteArray bytes = readAll(path);
@@ -183,7 +177,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("keep.vsk"));
         const QByteArray old = sampleArmour(4).toLatin1();
-        writeFile(path, old);
+        QVERIFY(veskel::test::WriteAll(path, old));
         bool raised = false;
         {
             const FileSizeLimit limit(DocumentFileSize / 2);
@@ -213,7 +207,7 @@ private slots:
         QFETCH(QString, relative);
         QFETCH(QString, reasonPart);
         QTemporaryDir dir;
-        writeFile(dir.filePath(QStringLiteral("plain.txt")), "x");
+        QVERIFY(veskel::test::WriteAll(dir.filePath(QStringLiteral("plain.txt")), "x"));
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
         const QString path = dir.filePath(relative);
         try {

@@ -47,13 +47,6 @@ QByteArray readAll(const QString &path)
     return veskel::test::ReadAll(path, "<unreadable>");
 }
 
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
 // The file the editor window writes for this password and text.
 QByteArray documentFor(const QString &password, const QString &text)
 {
@@ -339,7 +332,7 @@ void TestCliEndToEnd::strongRoundTrip()
     QFETCH(QByteArray, content);
     QFETCH(bool, onStdin);
     const QByteArray passwordLine = QStringLiteral("p\u00e4ssw\u00f6rd \u20ac\n").toUtf8();
-    writeAll(path(QStringLiteral("in.txt")), content);
+    QVERIFY(test::WriteAll(path(QStringLiteral("in.txt")), content));
     Run r =
         onStdin
             ? run(QStringLiteral("encrypt -o %D/s.vsk --password-fd 0"), passwordLine + content)
@@ -406,7 +399,7 @@ void TestCliEndToEnd::convert()
         {QStringLiteral("t.txt"), "plain text"},
     };
     for (auto it = files.cbegin(); it != files.cend(); ++it) {
-        writeAll(path(it.key()), it.value());
+        QVERIFY(test::WriteAll(path(it.key()), it.value()));
     }
     QCOMPARE(::chmod(QFile::encodeName(path(QStringLiteral("n.vsk"))).constData(), 0640), 0);
     QStringList expectedEntries = entries();
@@ -459,7 +452,7 @@ void TestCliEndToEnd::passwords()
 {
     QFETCH(QString, password);
     QFETCH(QByteArray, passwordLine);
-    writeAll(path(QStringLiteral("p.txt")), "the text");
+    QVERIFY(test::WriteAll(path(QStringLiteral("p.txt")), "the text"));
     // The password alone on stdin, the text in a file.
     Run r = run(QStringLiteral("encrypt %D/p.txt -o %D/p.vsk --old-format --password-fd 0"),
                 passwordLine);
@@ -552,17 +545,18 @@ void TestCliEndToEnd::passwordCheck()
     QFETCH(QString, line);
     QFETCH(QByteArray, passwordLine);
     QFETCH(QString, out);
-    writeAll(path(QStringLiteral("w.vsk")),
-             documentFor(QStringLiteral("right"), QStringLiteral("secret text")));
-    writeAll(path(QStringLiteral("out.txt")), "precious");
+    QVERIFY(test::WriteAll(path(QStringLiteral("w.vsk")),
+                           documentFor(QStringLiteral("right"), QStringLiteral("secret text"))));
+    QVERIFY(test::WriteAll(path(QStringLiteral("out.txt")), "precious"));
     const QByteArray &strong = strongSecret();
-    writeAll(path(QStringLiteral("s.vsk")), strong);
-    writeAll(path(QStringLiteral("u.vsk")),
-             strongFor(QStringLiteral("r\u00edght \u20ac"),
-                       QStringLiteral("secret text \u20ac").toUtf8()));
-    writeAll(path(QStringLiteral("body.vsk")),
-             changedAt(strong, strong.indexOf('\n', strong.indexOf("nonce ")) + 11));
-    writeAll(path(QStringLiteral("salt.vsk")), changedAt(strong, strong.indexOf("salt ") + 8));
+    QVERIFY(test::WriteAll(path(QStringLiteral("s.vsk")), strong));
+    QVERIFY(test::WriteAll(path(QStringLiteral("u.vsk")),
+                           strongFor(QStringLiteral("r\u00edght \u20ac"),
+                                     QStringLiteral("secret text \u20ac").toUtf8())));
+    QVERIFY(test::WriteAll(path(QStringLiteral("body.vsk")),
+                           changedAt(strong, strong.indexOf('\n', strong.indexOf("nonce ")) + 11)));
+    QVERIFY(test::WriteAll(path(QStringLiteral("salt.vsk")),
+                           changedAt(strong, strong.indexOf("salt ") + 8)));
     const QStringList before = entries();
     const Run r = run(line, passwordLine);
     QTEST(r.code, "code");
@@ -595,7 +589,7 @@ void TestCliEndToEnd::lossyText()
     QFETCH(int, lost);
     QFETCH(QString, stored);
     const QString doc = path(QStringLiteral("l.vsk"));
-    writeAll(doc, "precious");
+    QVERIFY(test::WriteAll(doc, "precious"));
     const QString encrypt = QStringLiteral("encrypt --old-format -o %D/l.vsk --password-fd 0");
 
     Run r = run(encrypt, "pw\n" + text.toUtf8());
@@ -687,13 +681,14 @@ void TestCliEndToEnd::failures()
     QFETCH(bool, noKey);
     QFETCH(int, code);
     QFETCH(QString, message);
-    writeAll(path(QStringLiteral("keep.vsk")), "precious");
+    QVERIFY(test::WriteAll(path(QStringLiteral("keep.vsk")), "precious"));
     const QByteArray document = documentFor(QStringLiteral("pw"), {});
-    writeAll(path(QStringLiteral("doc.vsk")), document);
+    QVERIFY(test::WriteAll(path(QStringLiteral("doc.vsk")), document));
     QVERIFY(QFile::link(path(QStringLiteral("doc.vsk")), path(QStringLiteral("link"))));
-    writeAll(path(QStringLiteral("rich.rtf")), "\xFF\xFE{\\rtf1 plain}");
-    writeAll(path(QStringLiteral("big.txt")), QByteArray(StrongContentLimit + 1, 'b'));
-    writeAll(path(QStringLiteral("greedy.vsk")), greedyDocument());
+    QVERIFY(test::WriteAll(path(QStringLiteral("rich.rtf")), "\xFF\xFE{\\rtf1 plain}"));
+    QVERIFY(
+        test::WriteAll(path(QStringLiteral("big.txt")), QByteArray(StrongContentLimit + 1, 'b')));
+    QVERIFY(test::WriteAll(path(QStringLiteral("greedy.vsk")), greedyDocument()));
     QFile huge(path(QStringLiteral("huge.vsk")));
     QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(64) * 1024 * 1024 + 1));
     huge.close();
@@ -732,7 +727,7 @@ void TestCliEndToEnd::fullDisk()
     // 99,999 characters U+00E9 decrypt to 199,998 bytes of UTF-8: too many.
     QTemporaryDir elsewhere;
     const QString source = elsewhere.filePath(QStringLiteral("big.vsk"));
-    writeAll(source, documentFor(QStringLiteral("pw"), QString(99999, u'\u00e9')));
+    QVERIFY(test::WriteAll(source, documentFor(QStringLiteral("pw"), QString(99999, u'\u00e9'))));
     r = runArgs({QStringLiteral("decrypt"), source, QStringLiteral("-o"), path(QStringLiteral("y")),
                  QStringLiteral("--password-fd"), QStringLiteral("0")},
                 "pw\n");
@@ -797,7 +792,7 @@ void TestCliEndToEnd::check()
     QFETCH(int, code);
     QFETCH(QString, message);
     const QString file = path(QStringLiteral("c.vsk"));
-    writeAll(file, bytes);
+    QVERIFY(test::WriteAll(file, bytes));
     const Run r = run(QStringLiteral("check %D/c.vsk"));
     QCOMPARE(r.code, code);
     if (code == 0) {
@@ -825,8 +820,9 @@ void TestCliEndToEnd::decryptReadsAsTheEditorDoes()
     QFETCH(QByteArray, lineEnd);
     QFETCH(bool, warned);
     const QString text = QStringLiteral("Zeile 1\r\nZeile 2 \u00e4");
-    writeAll(path(QStringLiteral("v.vsk")),
-             prefix + documentFor(QStringLiteral("pw"), text).replace("\r\n", lineEnd));
+    QVERIFY(
+        test::WriteAll(path(QStringLiteral("v.vsk")),
+                       prefix + documentFor(QStringLiteral("pw"), text).replace("\r\n", lineEnd)));
     const Run r = run(QStringLiteral("decrypt %D/v.vsk --password-fd 0"), "pw\n");
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out, text.toUtf8());
@@ -932,9 +928,9 @@ void TestCliEndToEnd::outputKinds()
     QFETCH(QString, target);
     QFETCH(int, code);
     QFETCH(QString, message);
-    writeAll(path(QStringLiteral("in.txt")), "text");
+    QVERIFY(test::WriteAll(path(QStringLiteral("in.txt")), "text"));
     const QByteArray document = documentFor(QStringLiteral("pw"), QStringLiteral("text"));
-    writeAll(path(QStringLiteral("doc.vsk")), document);
+    QVERIFY(test::WriteAll(path(QStringLiteral("doc.vsk")), document));
     const QString output = target.startsWith(u'/') ? target : path(target);
     const QByteArray outputName = QFile::encodeName(output);
     int reader = -1;
@@ -1021,10 +1017,10 @@ void TestCliEndToEnd::heldDescriptorsAreWrittenAsTheyStand()
 {
     QFETCH(QString, command);
     QFETCH(QByteArray, written);
-    writeAll(path(QStringLiteral("in.txt")), "text");
-    writeAll(path(QStringLiteral("doc.vsk")),
-             documentFor(QStringLiteral("pw"), QStringLiteral("text")));
-    writeAll(path(QStringLiteral("log")), "before\n");
+    QVERIFY(test::WriteAll(path(QStringLiteral("in.txt")), "text"));
+    QVERIFY(test::WriteAll(path(QStringLiteral("doc.vsk")),
+                           documentFor(QStringLiteral("pw"), QStringLiteral("text"))));
+    QVERIFY(test::WriteAll(path(QStringLiteral("log")), "before\n"));
     const Run r = runScript(QStringLiteral("exec 4>> log && ") + command +
                                 QStringLiteral(" && echo after >&4"),
                             "pw\n");
@@ -1035,10 +1031,10 @@ void TestCliEndToEnd::heldDescriptorsAreWrittenAsTheyStand()
 
 void TestCliEndToEnd::replacesTheFileALinkLeadsTo()
 {
-    writeAll(path(QStringLiteral("doc.vsk")),
-             documentFor(QStringLiteral("pw"), QStringLiteral("new")));
+    QVERIFY(test::WriteAll(path(QStringLiteral("doc.vsk")),
+                           documentFor(QStringLiteral("pw"), QStringLiteral("new"))));
     const QString file = path(QStringLiteral("out.txt"));
-    writeAll(file, "old");
+    QVERIFY(test::WriteAll(file, "old"));
     QCOMPARE(::chmod(QFile::encodeName(file).constData(), 0640), 0);
     QVERIFY(QFile::link(file, path(QStringLiteral("link"))));
     QVERIFY(QFile::link(path(QStringLiteral("nowhere")), path(QStringLiteral("dangling"))));
@@ -1075,10 +1071,10 @@ void TestCliEndToEnd::warnsOfPlaintextOthersCanRead()
 {
     QFETCH(int, mode);
     QFETCH(bool, warned);
-    writeAll(path(QStringLiteral("doc.vsk")),
-             documentFor(QStringLiteral("pw"), QStringLiteral("text")));
+    QVERIFY(test::WriteAll(path(QStringLiteral("doc.vsk")),
+                           documentFor(QStringLiteral("pw"), QStringLiteral("text"))));
     const QString file = path(QStringLiteral("out.txt"));
-    writeAll(file, "old");
+    QVERIFY(test::WriteAll(file, "old"));
     QCOMPARE(::chmod(QFile::encodeName(file).constData(), mode_t(mode)), 0);
     const Run r = run(QStringLiteral("decrypt %D/doc.vsk -o %D/out.txt --password-fd 0"), "pw\n");
     QCOMPARE(r.code, 0);
@@ -1146,8 +1142,8 @@ void TestCliEndToEnd::noCoreFile()
     if (::geteuid() != 0) {
         QSKIP("only root may watch a process that is not dumpable");
     }
-    writeAll(path(QStringLiteral("x.vsk")),
-             documentFor(QStringLiteral("pw"), QStringLiteral("secret")));
+    QVERIFY(test::WriteAll(path(QStringLiteral("x.vsk")),
+                           documentFor(QStringLiteral("pw"), QStringLiteral("secret"))));
     int fds[2];
     QCOMPARE(::pipe2(fds, O_CLOEXEC), 0); // nobody writes the password
     const auto closePipe = qScopeGuard([&] {

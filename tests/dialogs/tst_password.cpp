@@ -1,5 +1,6 @@
 #include "dialogs/frmpassword.h"
 #include "platform/winui/formscale.h"
+#include "support/dialogtitles.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -162,7 +163,7 @@ void tst_Password::controls()
 
 void tst_Password::window()
 {
-    QCOMPARE(m_dialog->windowTitle(), "Set Password");
+    QCOMPARE(m_dialog->windowTitle(), veskel::test::title::kPassword);
     QCOMPARE(m_dialog->parentWidget(), m_main.get());
     QVERIFY(m_dialog->isWindow());
     QVERIFY(!m_dialog->isVisible());

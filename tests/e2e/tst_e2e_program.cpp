@@ -1,4 +1,5 @@
 // The real veskel program in a private X server, driven through its windows.
+#include "support/dialogtitles.h"
 #include "support/files.h"
 #include "xsession.h"
 
@@ -9,6 +10,7 @@
 #include <csignal>
 
 using veskel::test::XSession;
+using namespace veskel::test::title;
 
 namespace {
 
@@ -90,11 +92,6 @@ private:
     QProcess m_process;
 };
 
-QString titlePattern(const QString &path)
-{
-    return "^" + QRegularExpression::escape("Veskel - " + path) + "$";
-}
-
 } // namespace
 
 class TestProgram : public QObject
@@ -107,19 +104,35 @@ private:
     // The program's question boxes carry its title; keys answer them.
     void answerQuestion(const QString &keys)
     {
-        const QString box = m_x->waitForWindow("^veskel$");
+        const QString box = m_x->waitForWindow(Exactly(kMessageBox));
         QVERIFY(!box.isEmpty());
         m_x->key(box, keys);
-        QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow("^veskel$", 10).isEmpty(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow(Exactly(kMessageBox), 10).isEmpty(), 5000);
+    }
+
+    // Types the password into its prompt and presses Return: the main window,
+    // once its title shows `path` and the prompt has gone; empty if not.
+    QString enterPassword(const QString &path, const QString &password)
+    {
+        const QString prompt = m_x->waitForWindow(Exactly(kPassword));
+        if (prompt.isEmpty()) {
+            return {};
+        }
+        m_x->type(prompt, password);
+        m_x->key(prompt, "Return");
+        const QString main = m_x->waitForWindow(Exactly(Main(path)));
+        const bool gone = QTest::qWaitFor(
+            [this] { return m_x->waitForWindow(Exactly(kPassword), 10).isEmpty(); }, 5000);
+        return gone ? main : QString();
     }
 
     void typeNewPassword(const QString &first, const QString &again)
     {
-        const QString prompt = m_x->waitForWindow("^Set Password$");
+        const QString prompt = m_x->waitForWindow(Exactly(kPassword));
         QVERIFY(!prompt.isEmpty());
         m_x->type(prompt, first);
         m_x->key(prompt, "Return");
-        const QString second = m_x->waitForWindow("^Type the password again$");
+        const QString second = m_x->waitForWindow(Exactly(kPasswordAgain));
         QVERIFY(!second.isEmpty());
         m_x->type(second, again);
         m_x->key(second, "Return");
@@ -144,12 +157,12 @@ private slots:
         QElapsedTimer sinceStart;
         sinceStart.start();
         Program program(*m_x, dir, {path});
-        const QString prompt = m_x->waitForWindow("^Set Password$");
+        const QString prompt = m_x->waitForWindow(Exactly(kPassword));
         QVERIFY(!prompt.isEmpty());
         qInfo("start-to-prompt: %lld ms", sinceStart.elapsed());
         m_x->type(prompt, "pw");
         m_x->key(prompt, "Return");
-        const QString main = m_x->waitForWindow(titlePattern(path));
+        const QString main = m_x->waitForWindow(Exactly(Main(path)));
         QVERIFY(!main.isEmpty());
         m_x->key(main, "alt+f x");
         QCOMPARE(program.waitForExit(), 0);
@@ -164,17 +177,12 @@ private slots:
         const QString path = dir.filePath("edit.vsk");
         QVERIFY(writeDocument(path, "body"));
         Program program(*m_x, dir, {path});
-        QString prompt = m_x->waitForWindow("^Set Password$");
-        QVERIFY(!prompt.isEmpty());
-        m_x->type(prompt, "pw");
-        m_x->key(prompt, "Return");
-        const QString main = m_x->waitForWindow(titlePattern(path));
+        const QString main = enterPassword(path, "pw");
         QVERIFY(!main.isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow("^Set Password$", 10).isEmpty(), 5000);
         m_x->type(main, "new ");
         m_x->key(main, "alt+f x");
         answerQuestion("Return"); // Save, the default
-        prompt = m_x->waitForWindow("^Set Password$");
+        QString prompt = m_x->waitForWindow(Exactly(kPassword));
         QVERIFY(!prompt.isEmpty());
         m_x->key(prompt, "Return"); // the box still holds the password
         QCOMPARE(program.waitForExit(), 0);
@@ -189,16 +197,16 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("saved.vsk");
         Program program(*m_x, dir, {});
-        const QString main = m_x->waitForWindow("^Veskel - $");
+        const QString main = m_x->waitForWindow(Exactly(Main()));
         QVERIFY(!main.isEmpty());
         m_x->type(main, "typed in the window");
         m_x->key(main, "alt+f a");
-        const QString dialog = m_x->waitForWindow("^Save As$");
+        const QString dialog = m_x->waitForWindow(Exactly(kSaveAs));
         QVERIFY(!dialog.isEmpty());
         m_x->type(dialog, path);
         m_x->key(dialog, "Return");
         typeNewPassword("pw", "pw");
-        QVERIFY(!m_x->waitForWindow(titlePattern(path)).isEmpty());
+        QVERIFY(!m_x->waitForWindow(Exactly(Main(path))).isEmpty());
         QTRY_COMPARE_WITH_TIMEOUT(veskel::test::ReadAll(path).size(), 205000, 5000);
         const QString other = dir.filePath("other.vsk");
         QVERIFY(writeDocument(other, "typed in the window"));
@@ -221,33 +229,33 @@ private slots:
         }
         const QString path = dir.filePath("objects.vsk");
         Program program(*m_x, dir, {});
-        const QString main = m_x->waitForWindow("^Veskel - $");
+        const QString main = m_x->waitForWindow(Exactly(Main()));
         QVERIFY(!main.isEmpty());
         m_x->type(main, "ab");
         m_x->key(main, "ctrl+a ctrl+c End");
         m_x->key(main, "alt+e s");
-        const QString paste = m_x->waitForWindow("^Paste Special$");
+        const QString paste = m_x->waitForWindow(Exactly(kPasteSpecial));
         QVERIFY(!paste.isEmpty());
         m_x->key(paste, "alt+a");
         m_x->type(paste, "Unformatted");
         m_x->key(paste, "Return");
-        QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow("^Paste Special$", 10).isEmpty(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow(Exactly(kPasteSpecial), 10).isEmpty(), 5000);
 
         m_x->key(main, "alt+e o");
-        const QString insert = m_x->waitForWindow("^Insert Object$");
+        const QString insert = m_x->waitForWindow(Exactly(kInsertObject));
         QVERIFY(!insert.isEmpty());
         m_x->key(insert, "alt+f alt+i");
         m_x->type(insert, attachment);
         m_x->key(insert, "Return");
-        QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow("^Insert Object$", 10).isEmpty(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow(Exactly(kInsertObject), 10).isEmpty(), 5000);
 
         m_x->key(main, "alt+f a");
-        const QString dialog = m_x->waitForWindow("^Save As$");
+        const QString dialog = m_x->waitForWindow(Exactly(kSaveAs));
         QVERIFY(!dialog.isEmpty());
         m_x->type(dialog, path);
         m_x->key(dialog, "Return");
         typeNewPassword("pw", "pw");
-        const QString question = m_x->waitForWindow("^veskel$");
+        const QString question = m_x->waitForWindow(Exactly(kMessageBox));
         QVERIFY(!question.isEmpty());
         m_x->key(question, "alt+o"); // Save in the old format
         QTRY_COMPARE_WITH_TIMEOUT(veskel::test::ReadAll(path).size(), 205000, 5000);
@@ -266,12 +274,12 @@ private slots:
         QVERIFY(writeDocument(path, "secret"));
         const QByteArray before = veskel::test::ReadAll(path);
         Program program(*m_x, dir, {path});
-        const QString prompt = m_x->waitForWindow("^Set Password$");
+        const QString prompt = m_x->waitForWindow(Exactly(kPassword));
         QVERIFY(!prompt.isEmpty());
         m_x->key(prompt, "alt+c");
-        const QString main = m_x->waitForWindow(titlePattern(QString()));
+        const QString main = m_x->waitForWindow(Exactly(Main(QString())));
         QVERIFY(!main.isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow("^Set Password$", 10).isEmpty(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow(Exactly(kPassword), 10).isEmpty(), 5000);
         m_x->key(main, "alt+f x");
         QCOMPARE(program.waitForExit(), 0);
         QCOMPARE(veskel::test::ReadAll(path), before);
@@ -286,19 +294,19 @@ private slots:
         QVERIFY(writeDocument(first, "one"));
         QVERIFY(writeDocument(second, "two"));
         Program program(*m_x, dir, {first, second});
-        QString prompt = m_x->waitForWindow("^Set Password$");
+        QString prompt = m_x->waitForWindow(Exactly(kPassword));
         QVERIFY(!prompt.isEmpty());
         m_x->type(prompt, "pw");
         m_x->key(prompt, "Return");
         // The first document takes the title, then the second asks for its
         // password and takes the title in turn.
-        QVERIFY(!m_x->waitForWindow(titlePattern(first)).isEmpty());
-        prompt = m_x->waitForWindow("^Set Password$");
+        QVERIFY(!m_x->waitForWindow(Exactly(Main(first))).isEmpty());
+        prompt = m_x->waitForWindow(Exactly(kPassword));
         QVERIFY(!prompt.isEmpty());
         m_x->key(prompt, "Return"); // the same password again
-        const QString main = m_x->waitForWindow(titlePattern(second));
+        const QString main = m_x->waitForWindow(Exactly(Main(second)));
         QVERIFY(!main.isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow("^Set Password$", 10).isEmpty(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow(Exactly(kPassword), 10).isEmpty(), 5000);
         // Exit writes nothing: both were opened unchanged.
         const QByteArray before = veskel::test::ReadAll(second);
         m_x->key(main, "alt+f x");
@@ -313,8 +321,7 @@ private slots:
     {
         QTest::addColumn<QString>("executableName");
         QTest::addColumn<QString>("title");
-        QTest::newRow("veskel") << ""
-                                << "veskel";
+        QTest::newRow("veskel") << "" << kMessageBox;
         QTest::newRow("renamed") << "NOTES.EXE"
                                  << "Notes";
     }
@@ -334,12 +341,12 @@ private slots:
         const QString second = dir.filePath("second.vsk");
         QVERIFY(writeDocument(second, "two"));
         Program program(*m_x, dir, {missing, second}, executable);
-        const QString box = m_x->waitForWindow("^" + title + "$");
+        const QString box = m_x->waitForWindow(Exactly(title));
         QVERIFY(!box.isEmpty());
         m_x->key(box, "Return");
         // The failed open left the window as it was: no path.
-        QVERIFY(!m_x->waitForWindow(titlePattern(QString())).isEmpty());
-        QVERIFY(m_x->waitForWindow("^Set Password$", 1500).isEmpty());
+        QVERIFY(!m_x->waitForWindow(Exactly(Main(QString()))).isEmpty());
+        QVERIFY(m_x->waitForWindow(Exactly(kPassword), 1500).isEmpty());
         QVERIFY(program.running());
     }
 
@@ -361,7 +368,7 @@ private slots:
         QVERIFY(writeDocument(dir.filePath("--help"), "text"));
         if (printed.isEmpty()) {
             Program program(*m_x, dir, arguments);
-            QVERIFY(!m_x->waitForWindow("^Set Password$").isEmpty()); // the document's
+            QVERIFY(!m_x->waitForWindow(Exactly(kPassword)).isEmpty()); // the document's
             return;
         }
         QProcess process;
@@ -384,11 +391,11 @@ private slots:
         // The shell passes the Latin-1 bytes of "café.vsk" as they are.
         Program program(*m_x, dir, {"-c", "exec \"$0\" \"$(printf 'caf\\351.vsk')\"", kProgram},
                         "/bin/sh");
-        const QString box = m_x->waitForWindow("^veskel$");
+        const QString box = m_x->waitForWindow(Exactly(kMessageBox));
         QVERIFY(!box.isEmpty());
         m_x->key(box, "Return");
-        QVERIFY(!m_x->waitForWindow(titlePattern(QString())).isEmpty());
-        QVERIFY(m_x->waitForWindow("^Set Password$", 1500).isEmpty());
+        QVERIFY(!m_x->waitForWindow(Exactly(Main(QString()))).isEmpty());
+        QVERIFY(m_x->waitForWindow(Exactly(kPassword), 1500).isEmpty());
         QCOMPARE(veskel::test::ReadAll(lookalike), before);
         QVERIFY(program.running());
     }
@@ -402,26 +409,22 @@ private slots:
         const QString path = dir.filePath("gone/x.vsk");
         QVERIFY(writeDocument(path, "text"));
         Program program(*m_x, dir, {path});
-        QString prompt = m_x->waitForWindow("^Set Password$");
-        QVERIFY(!prompt.isEmpty());
-        m_x->type(prompt, "pw");
-        m_x->key(prompt, "Return");
-        const QString main = m_x->waitForWindow(titlePattern(path));
+        const QString main = enterPassword(path, "pw");
         QVERIFY(!main.isEmpty());
         QVERIFY(QDir(dir.filePath("gone")).removeRecursively());
         m_x->type(main, "more ");
         m_x->key(main, "alt+f x");
         answerQuestion("Return");
-        prompt = m_x->waitForWindow("^Set Password$");
+        const QString prompt = m_x->waitForWindow(Exactly(kPassword));
         QVERIFY(!prompt.isEmpty());
         m_x->type(prompt, "pw");
         m_x->key(prompt, "Return");
-        const QString box = m_x->waitForWindow("^veskel$");
+        const QString box = m_x->waitForWindow(Exactly(kMessageBox));
         QVERIFY(!box.isEmpty());
         m_x->key(box, "Return");
-        QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow("^veskel$", 10).isEmpty(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow(Exactly(kMessageBox), 10).isEmpty(), 5000);
         QCOMPARE(program.waitForExit(1000), -1); // still running
-        QVERIFY(!m_x->waitForWindow(titlePattern(path), 1000).isEmpty());
+        QVERIFY(!m_x->waitForWindow(Exactly(Main(path)), 1000).isEmpty());
     }
 
     // The password dialog's first showing: its frame is centred over the main
@@ -432,9 +435,9 @@ private slots:
         const QString path = dir.filePath("note.vsk");
         QVERIFY(writeDocument(path, "text"));
         Program program(*m_x, dir, {path});
-        const QString prompt = m_x->waitForWindow("^Set Password$");
+        const QString prompt = m_x->waitForWindow(Exactly(kPassword));
         QVERIFY(!prompt.isEmpty());
-        const QString main = m_x->waitForWindow(titlePattern(QString())); // opened, not yet shown
+        const QString main = m_x->waitForWindow(Exactly(Main(QString()))); // opened, not yet shown
         QVERIFY(!main.isEmpty());
         QVERIFY(m_x->frameOf(main).isValid());
         QRect outer;
@@ -471,10 +474,10 @@ private slots:
         qputenv("LC_ALL", "C"); // dates as "28 Dec 2000 23:58:58"
         Program program(*m_x, dir, {});
         locale.isNull() ? qunsetenv("LC_ALL") : qputenv("LC_ALL", locale);
-        const QString main = m_x->waitForWindow(titlePattern(QString()));
+        const QString main = m_x->waitForWindow(Exactly(Main(QString())));
         QVERIFY(!main.isEmpty());
         m_x->key(main, "alt+f a");
-        const QString dialog = m_x->waitForWindow("^Save As$");
+        const QString dialog = m_x->waitForWindow(Exactly(kSaveAs));
         QVERIFY(!dialog.isEmpty());
         const QString info = m_x->run("xwininfo", {"-id", dialog});
         const int width = QRegularExpression("Width: (\\d+)").match(info).captured(1).toInt();
@@ -495,8 +498,8 @@ private slots:
         const QString path = dir.filePath("note.vsk");
         QVERIFY(writeDocument(path, "text"));
         Program program(*m_x, dir, {path});
-        const QString prompt = m_x->waitForWindow("^Set Password$");
-        const QString main = m_x->waitForWindow(titlePattern(QString()));
+        const QString prompt = m_x->waitForWindow(Exactly(kPassword));
+        const QString main = m_x->waitForWindow(Exactly(Main(QString())));
         for (const QString &id : {main, prompt}) {
             QVERIFY(!id.isEmpty());
             const QString icon = m_x->run("xprop", {"-id", id, "_NET_WM_ICON"});
@@ -517,14 +520,10 @@ private slots:
         QVERIFY(writeDocument(path, "journal"));
         const QByteArray before = veskel::test::ReadAll(path);
         Program program(*m_x, dir, {path});
-        const QString prompt = m_x->waitForWindow("^Set Password$");
-        QVERIFY(!prompt.isEmpty());
-        m_x->type(prompt, "pw");
-        m_x->key(prompt, "Return");
-        const QString main = m_x->waitForWindow(titlePattern(path));
+        const QString main = enterPassword(path, "pw");
         QVERIFY(!main.isEmpty());
         m_x->key(main, "ctrl+n");
-        QVERIFY(!m_x->waitForWindow(titlePattern(QString())).isEmpty());
+        QVERIFY(!m_x->waitForWindow(Exactly(Main(QString()))).isEmpty());
         m_x->type(main, "a second note");
         m_x->key(main, "alt+f x");
         answerQuestion("Escape"); // Cancel
@@ -544,15 +543,15 @@ private slots:
         QVERIFY(writeDocument(path, "the real text"));
         const QByteArray before = veskel::test::ReadAll(path);
         Program program(*m_x, dir, {path});
-        QString prompt = m_x->waitForWindow("^Set Password$");
+        QString prompt = m_x->waitForWindow(Exactly(kPassword));
         QVERIFY(!prompt.isEmpty());
         m_x->type(prompt, "pq");
         m_x->key(prompt, "Return");
         answerQuestion("Return"); // "The password is wrong." OK
-        prompt = m_x->waitForWindow("^Set Password$");
+        prompt = m_x->waitForWindow(Exactly(kPassword));
         QVERIFY(!prompt.isEmpty());
         m_x->key(prompt, "alt+c");
-        const QString main = m_x->waitForWindow(titlePattern(QString()));
+        const QString main = m_x->waitForWindow(Exactly(Main(QString())));
         QVERIFY(!main.isEmpty());
         m_x->key(main, "alt+f x");
         QCOMPARE(program.waitForExit(), 0);
@@ -568,21 +567,16 @@ private slots:
         const QString path = dir.filePath("strong.vsk");
         QVERIFY(writeDocument(path, "body", true));
         Program program(*m_x, dir, {path});
-        QString prompt = m_x->waitForWindow("^Set Password$");
+        QString prompt = m_x->waitForWindow(Exactly(kPassword));
         QVERIFY(!prompt.isEmpty());
         m_x->type(prompt, "pq");
         m_x->key(prompt, "Return");
         answerQuestion("Return"); // "The password is wrong, or the file has been changed ..."
-        prompt = m_x->waitForWindow("^Set Password$");
-        QVERIFY(!prompt.isEmpty());
-        m_x->type(prompt, "pw");
-        m_x->key(prompt, "Return");
-        const QString main = m_x->waitForWindow(titlePattern(path));
+        const QString main = enterPassword(path, "pw");
         QVERIFY(!main.isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow("^Set Password$", 10).isEmpty(), 5000);
         m_x->type(main, "new ");
         m_x->key(main, "ctrl+s");
-        prompt = m_x->waitForWindow("^Set Password$");
+        prompt = m_x->waitForWindow(Exactly(kPassword));
         QVERIFY(!prompt.isEmpty());
         m_x->type(prompt, "pw");
         m_x->key(prompt, "Return");
@@ -602,16 +596,11 @@ private slots:
         const QString path = dir.filePath("saved.vsk");
         QVERIFY(writeDocument(path, "body"));
         Program program(*m_x, dir, {path});
-        QString prompt = m_x->waitForWindow("^Set Password$");
-        QVERIFY(!prompt.isEmpty());
-        m_x->type(prompt, "pw");
-        m_x->key(prompt, "Return");
-        const QString main = m_x->waitForWindow(titlePattern(path));
+        const QString main = enterPassword(path, "pw");
         QVERIFY(!main.isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow("^Set Password$", 10).isEmpty(), 5000);
         m_x->type(main, "new ");
         m_x->key(main, "ctrl+s");
-        prompt = m_x->waitForWindow("^Set Password$");
+        QString prompt = m_x->waitForWindow(Exactly(kPassword));
         QVERIFY(!prompt.isEmpty());
         m_x->key(prompt, "Return"); // its own password: asked once
         QTRY_COMPARE_WITH_TIMEOUT(decrypted(path), QByteArray("new body"), 5000);
@@ -620,7 +609,7 @@ private slots:
         m_x->type(main, "more ");
         m_x->key(main, "alt+f x");
         answerQuestion("Return"); // Save
-        prompt = m_x->waitForWindow("^Set Password$");
+        prompt = m_x->waitForWindow(Exactly(kPassword));
         QVERIFY(!prompt.isEmpty());
         m_x->key(prompt, "alt+c");
         QCOMPARE(program.waitForExit(500), -1);
@@ -628,16 +617,16 @@ private slots:
 
         const QString other = dir.filePath("other.vsk");
         m_x->key(main, "alt+f a");
-        const QString dialog = m_x->waitForWindow("^Save As$");
+        const QString dialog = m_x->waitForWindow(Exactly(kSaveAs));
         QVERIFY(!dialog.isEmpty());
         m_x->type(dialog, other);
         m_x->key(dialog, "Return");
         typeNewPassword("pw2", "pw3");
         answerQuestion("Return"); // "The passwords do not match."
-        prompt = m_x->waitForWindow("^Set Password$");
+        prompt = m_x->waitForWindow(Exactly(kPassword));
         QVERIFY(!prompt.isEmpty());
         m_x->key(prompt, "alt+c");
-        QVERIFY(m_x->waitForWindow(titlePattern(path), 2000) == main);
+        QVERIFY(m_x->waitForWindow(Exactly(Main(path)), 2000) == main);
         QVERIFY(!QFile::exists(other));
         m_x->key(main, "alt+f x");
         answerQuestion("alt+d"); // Discard
@@ -659,7 +648,7 @@ private slots:
         opener.close();
         opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         Program program(*m_x, dir, {});
-        const QString main = m_x->waitForWindow(titlePattern(QString()));
+        const QString main = m_x->waitForWindow(Exactly(Main(QString())));
         QVERIFY(!main.isEmpty());
         const QString url = "http://example.com/a-long-enough-link-to-click";
         for (int line = 0; line < 6; ++line) { // links from the menu bar down
@@ -687,7 +676,7 @@ private slots:
             return m_x->run("xclip", arguments);
         };
         Program program(*m_x, dir, {});
-        const QString main = m_x->waitForWindow(titlePattern(QString()));
+        const QString main = m_x->waitForWindow(Exactly(Main(QString())));
         QVERIFY(!main.isEmpty());
         m_x->type(main, "private words");
         m_x->key(main, "ctrl+a ctrl+c");
@@ -729,11 +718,7 @@ private slots:
                                       : "ulimit -c unlimited; kill -SEGV $$";
         Program program(*m_x, dir, {"-c", script, kProgram, path}, "/bin/sh");
         if (veskel) {
-            const QString prompt = m_x->waitForWindow("^Set Password$");
-            QVERIFY(!prompt.isEmpty());
-            m_x->type(prompt, "pw");
-            m_x->key(prompt, "Return");
-            QVERIFY(!m_x->waitForWindow(titlePattern(path)).isEmpty());
+            QVERIFY(!enterPassword(path, "pw").isEmpty());
             program.signal(SIGSEGV);
         }
         QCOMPARE(program.waitForExit(), -2); // ended by the signal

@@ -1,10 +1,10 @@
 // Answering the object dialogs from a test, and files to insert.
 #pragma once
 
-#include "../unexpecteddialogs.h"
+#include "support/files.h"
+#include "support/modalscript.h"
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
 #include <QDir>
@@ -12,54 +12,24 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPointer>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <functional>
-#include <memory>
 
 namespace veskel::test {
 
-// Acts on the next modal dialog as soon as it is shown. The dialog's frame
-// geometry at that moment is kept. Any modal dialog after it is unexpected.
-class DialogAnswer
+// Acts on the next modal dialog as soon as it is shown; any modal dialog
+// after it is unexpected.
+class DialogAnswer : public ModalScript
 {
 public:
-    explicit DialogAnswer(std::function<void(QDialog *)> act)
-        : m_act(std::move(act))
-    {
-        m_timer.setInterval(5);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { poll(); });
-        m_timer.start();
-    }
+    explicit DialogAnswer(std::function<void(QDialog *)> act) { expectDialog(std::move(act)); }
 
-    bool answered() const { return m_answered; }
-    QRect geometry() const { return m_geometry; }
-
-private:
-    void poll()
-    {
-        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-        if (dialog == nullptr || !dialog->isVisible()) {
-            return;
-        }
-        if (m_answered) {
-            m_unexpected.close(dialog, "one dialog was scripted");
-            return;
-        }
-        m_answered = true;
-        m_geometry = dialog->frameGeometry();
-        m_act(dialog);
-    }
-
-    UnexpectedDialogs m_unexpected; // checked when the answer goes
-    std::function<void(QDialog *)> m_act;
-    QTimer m_timer;
-    bool m_answered = false;
-    QRect m_geometry;
+    bool answered() const { return done(); }
+    // The dialog's frame when it was shown.
+    QRect geometry() const { return geometries().value(0); }
 };
 
 template<typename T>
@@ -116,16 +86,6 @@ inline void answerPasteSpecial(QDialog *dialog, const QString &formatName, bool 
         icon->setChecked(asIcon);
     }
     press(dialog, "okButton");
-}
-
-inline QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-        qWarning("cannot write %s", qPrintable(path));
-    }
-    return path;
 }
 
 inline QString writePicture(const QTemporaryDir &dir, const QString &name, QSize size,

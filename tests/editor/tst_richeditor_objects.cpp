@@ -438,8 +438,8 @@ private slots:
         prepare(editor);
         editor.setText(QStringLiteral("ab"));
         editor.setSelectionStart(1);
-        insertFile(editor, writeFile(m_dir, QStringLiteral("a.txt"), "alpha"));
-        insertFile(editor, writeFile(m_dir, QStringLiteral("b.txt"), "beta"));
+        insertFile(editor, WriteIn(m_dir, QStringLiteral("a.txt"), "alpha"));
+        insertFile(editor, WriteIn(m_dir, QStringLiteral("b.txt"), "beta"));
         const Found first = objectAt(editor, 1);
         const Found second = objectAt(editor, 2);
         QVERIFY(first.object != nullptr && second.object != nullptr);
@@ -461,7 +461,7 @@ private slots:
         prepare(editor);
         editor.setText(QStringLiteral("xy"));
         editor.setSelectionStart(1);
-        insertFile(editor, writeFile(m_dir, QStringLiteral("keep.bin"), QByteArray("\0\1\2", 3)));
+        insertFile(editor, WriteIn(m_dir, QStringLiteral("keep.bin"), QByteArray("\0\1\2", 3)));
         editor.Properties().setWordWrap(false); // re-creates the window through RTF
         QCOMPARE(objectCount(editor), 1);
         const Found kept = objectAt(editor, 1);
@@ -497,7 +497,7 @@ private slots:
         if (file.endsWith(QStringLiteral(".png"))) {
             path = writePicture(m_dir, file, QSize(40, 30), Qt::red);
         } else if (!file.isEmpty()) {
-            path = writeFile(m_dir, file, "some notes");
+            path = WriteIn(m_dir, file, "some notes");
         }
         TRichEditor editor;
         editor.Properties().setAllowObjects(true);
@@ -703,7 +703,7 @@ private slots:
 
     void pasteLinkLinksTheFile()
     {
-        const QString path = writeFile(m_dir, QStringLiteral("linked.txt"), "linked text");
+        const QString path = WriteIn(m_dir, QStringLiteral("linked.txt"), "linked text");
         TRichEditor editor;
         editor.Properties().setAllowObjects(true);
         prepare(editor);
@@ -792,7 +792,7 @@ private slots:
         editor.Properties().setAllowObjects(true);
         prepare(editor);
         editor.setText(QStringLiteral("text"));
-        insertFile(editor, writeFile(m_dir, QStringLiteral("c.txt"), "gone"));
+        insertFile(editor, WriteIn(m_dir, QStringLiteral("c.txt"), "gone"));
         const Found found = objectAt(editor, 0);
         QVERIFY(found.object != nullptr);
         editor.Clear();
@@ -809,7 +809,7 @@ private slots:
         prepare(editor);
         editor.setText(QStringLiteral("ab"));
         editor.setSelectionStart(1);
-        insertFile(editor, writeFile(m_dir, QStringLiteral("u.txt"), "undo me"));
+        insertFile(editor, WriteIn(m_dir, QStringLiteral("u.txt"), "undo me"));
         QCOMPARE(editor.Text(), QString::fromUtf16(u"a\uFFFCb"));
         const Found inserted = objectAt(editor, 1);
 
@@ -851,7 +851,7 @@ private slots:
         prepare(editor);
         editor.setText(QStringLiteral("xy"));
         editor.setSelectionStart(1);
-        insertFile(editor, writeFile(m_dir, QStringLiteral("mid.txt"), "middle"));
+        insertFile(editor, WriteIn(m_dir, QStringLiteral("mid.txt"), "middle"));
         win::TextViewOf(editor.InnerWindow())->selectAll();
         editor.Copy();
         editor.setSelectionStart(-1);
@@ -869,7 +869,7 @@ private slots:
         prepare(editor);
         editor.setText(QStringLiteral("xy"));
         editor.setSelectionStart(1);
-        insertFile(editor, writeFile(m_dir, QStringLiteral("r.txt"), "refused"));
+        insertFile(editor, WriteIn(m_dir, QStringLiteral("r.txt"), "refused"));
         win::TextViewOf(editor.InnerWindow())->selectAll();
         editor.Copy();
         int asked = 0;
@@ -941,7 +941,7 @@ private slots:
     {
         QFETCH(int, modifiers);
         QFETCH(bool, link);
-        const QString path = writeFile(m_dir, QStringLiteral("dropped.txt"), "dropped bytes");
+        const QString path = WriteIn(m_dir, QStringLiteral("dropped.txt"), "dropped bytes");
         TRichEditor editor;
         editor.Properties().setAllowObjects(true);
         prepare(editor);

@@ -5,6 +5,7 @@
 #include "platform/testing/richeditfailures.h"
 #include "platform/testing/textview.h"
 #include "runtime/exceptions.h"
+#include "support/files.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,16 +22,6 @@
 using namespace veskel;
 
 namespace {
-
-QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-        return {};
-    }
-    return path;
-}
 
 QByteArray armourFile()
 {
@@ -224,7 +215,7 @@ private slots:
         test::prepare(editor);
         editor.setText("old content");
         // The extension plays no part.
-        editor.Lines().LoadFile(writeFile(dir, "file.rtf", bytes));
+        editor.Lines().LoadFile(veskel::test::WriteIn(dir, "file.rtf", bytes));
         QCOMPARE(editor.Text(), text);
     }
 
@@ -234,7 +225,7 @@ private slots:
         const QByteArray bytes = armourFile();
         TRichEditor editor;
         test::prepare(editor);
-        editor.Lines().LoadFile(writeFile(dir, "note.vsk", bytes));
+        editor.Lines().LoadFile(veskel::test::WriteIn(dir, "note.vsk", bytes));
         const QString text = editor.Text();
         QCOMPARE(text.size(), qsizetype(205000));
         QCOMPARE(text.toLatin1(), bytes);
@@ -307,7 +298,7 @@ private slots:
         QTemporaryDir dir;
         TRichEditor editor;
         test::prepare(editor);
-        editor.Lines().LoadFile(writeFile(dir, "x", QByteArray("h\0i\0", 4)));
+        editor.Lines().LoadFile(veskel::test::WriteIn(dir, "x", QByteArray("h\0i\0", 4)));
         QCOMPARE(editor.Text(), "hi");
         QCOMPARE(editor.Lines().LastStreamFormat(), win::SF_TEXT | win::SF_UNICODE);
     }
@@ -320,7 +311,7 @@ private slots:
         TRichEditor editor;
         test::prepare(editor);
         const QByteArray line(TRichEditStrings::MaxFileBytes, 'w');
-        editor.Lines().LoadFile(writeFile(dir, "line.txt", line));
+        editor.Lines().LoadFile(veskel::test::WriteIn(dir, "line.txt", line));
         QCOMPARE(editor.Text().size(), line.size());
         QVERIFY(editor.Lines().LineCount() > 1);
         const int near = static_cast<int>(line.size()) - 5000;

@@ -3,6 +3,7 @@
 #include "platform/ole/oleclipboard.h"
 #include "platform/ole/oleobject.h"
 #include "platform/ole/olestorage.h"
+#include "support/olestandins.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -20,22 +21,10 @@ using namespace win;
 
 namespace {
 
-std::shared_ptr<IStorage> newStorage()
-{
-    std::shared_ptr<ILockBytes> lockBytes;
-    std::shared_ptr<IStorage> storage;
-    if (FAILED(CreateILockBytesOnHGlobal(nullptr, TRUE, lockBytes)) ||
-        FAILED(StgCreateDocfileOnILockBytes(
-            lockBytes, STGM_READWRITE | STGM_SHARE_EXCLUSIVE | STGM_CREATE, 0, storage))) {
-        qFatal("no storage");
-    }
-    return storage;
-}
-
 HRESULT createFromFile(const QString &path, std::shared_ptr<IOleObject> &object)
 {
     return OleCreateFromFile(CLSID_NULL, path, IID_IOleObject, OLERENDER_DRAW, nullptr, nullptr,
-                             newStorage(), object);
+                             veskel::test::NewStorage(), object);
 }
 
 OleObject *asObject(const std::shared_ptr<IOleObject> &object)
@@ -178,7 +167,7 @@ private slots:
         file.close();
         QCOMPARE(createFromFile(big, object), STG_E_DOCFILETOOLARGE);
         QCOMPARE(OleCreateLinkToFile(big, IID_IOleObject, OLERENDER_DRAW, nullptr, nullptr,
-                                     newStorage(), object),
+                                     veskel::test::NewStorage(), object),
                  S_OK); // a link holds no bytes
         QVERIFY(asObject(object)->contents().isEmpty());
 
@@ -187,7 +176,7 @@ private slots:
         QCOMPARE(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
         QCOMPARE(createFromFile(pipe, object), STG_E_ACCESSDENIED);
         QCOMPARE(OleCreateLinkToFile(pipe, IID_IOleObject, OLERENDER_DRAW, nullptr, nullptr,
-                                     newStorage(), object),
+                                     veskel::test::NewStorage(), object),
                  STG_E_ACCESSDENIED);
 
         // A file that fails to read (also for root).
@@ -195,10 +184,10 @@ private slots:
         QVERIFY(!object);
 
         QCOMPARE(OleCreateFromFile(CLSID_NULL, big, IID_IOleObject, 7, nullptr, nullptr,
-                                   newStorage(), object),
+                                   veskel::test::NewStorage(), object),
                  E_INVALIDARG);
         QCOMPARE(OleCreateFromFile(CLSID_NULL, big, GUID{}, OLERENDER_DRAW, nullptr, nullptr,
-                                   newStorage(), object),
+                                   veskel::test::NewStorage(), object),
                  E_NOINTERFACE);
     }
 
@@ -206,10 +195,10 @@ private slots:
     {
         std::shared_ptr<IOleObject> object;
         QCOMPARE(OleCreate(CLSID_Package, IID_IOleObject, OLERENDER_DRAW, nullptr, nullptr,
-                           newStorage(), object),
+                           veskel::test::NewStorage(), object),
                  REGDB_E_CLASSNOTREG);
         QCOMPARE(OleCreate(CLSID_Picture, IID_IOleObject, OLERENDER_DRAW, nullptr, nullptr,
-                           newStorage(), object),
+                           veskel::test::NewStorage(), object),
                  S_OK);
         const QImage &picture = asObject(object)->picture();
         QVERIFY(!picture.isNull());
@@ -222,7 +211,7 @@ private slots:
         const QString path = write("linked.png", png(QSize(6, 6), Qt::red));
         std::shared_ptr<IOleObject> object;
         QCOMPARE(OleCreateLinkToFile(path, IID_IOleObject, OLERENDER_DRAW, nullptr, nullptr,
-                                     newStorage(), object),
+                                     veskel::test::NewStorage(), object),
                  S_OK);
         OleObject *link = asObject(object);
         QVERIFY(link->isLink());
@@ -281,7 +270,7 @@ private slots:
         const QString path = write(name, linked);
         std::shared_ptr<IOleObject> object;
         QCOMPARE(OleCreateLinkToFile(path, IID_IOleObject, OLERENDER_DRAW, nullptr, nullptr,
-                                     newStorage(), object),
+                                     veskel::test::NewStorage(), object),
                  S_OK);
         const OleObject *link = asObject(object);
         const QByteArray saved =
@@ -296,7 +285,7 @@ private slots:
             QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         }
         std::shared_ptr<IOleObject> loaded;
-        QCOMPARE(OleLoadObjectData(saved, newStorage(), loaded), S_OK);
+        QCOMPARE(OleLoadObjectData(saved, veskel::test::NewStorage(), loaded), S_OK);
         OleObject *copy = asObject(loaded);
         QVERIFY(copy->isLink());
         QCOMPARE(copy->linkPath(), path);
@@ -322,7 +311,8 @@ private slots:
             QCOMPARE(copy->picture().pixelColor(1, 1), afterwards);
             // What the file shows now is what is stored with the link.
             std::shared_ptr<IOleObject> again;
-            QCOMPARE(OleLoadObjectData(OleSaveObjectData(*copy), newStorage(), again), S_OK);
+            QCOMPARE(OleLoadObjectData(OleSaveObjectData(*copy), veskel::test::NewStorage(), again),
+                     S_OK);
             QCOMPARE(asObject(again)->picture().pixelColor(1, 1), afterwards);
         }
     }
@@ -370,7 +360,7 @@ private slots:
         std::shared_ptr<IOleObject> object;
         QCOMPARE(OleLoadObjectData(
                      objectBytes(picture, name, linkPath, iconPicture ? "" : label, contents),
-                     newStorage(), object),
+                     veskel::test::NewStorage(), object),
                  S_OK);
         if (iconPicture) {
             const HGLOBAL icon = OleGetIconOfClass(CLSID_Package, label, FALSE);
@@ -381,7 +371,8 @@ private slots:
         }
         QCOMPARE(asObject(object)->iconLabel(), shown);
         std::shared_ptr<IOleObject> again;
-        QCOMPARE(OleLoadObjectData(OleSaveObjectData(*asObject(object)), newStorage(), again),
+        QCOMPARE(OleLoadObjectData(OleSaveObjectData(*asObject(object)), veskel::test::NewStorage(),
+                                   again),
                  S_OK);
         QCOMPARE(asObject(again)->iconLabel(), shown);
     }
@@ -408,7 +399,7 @@ private slots:
         }
         const QByteArray saved = OleSaveObjectData(*asObject(object));
         std::shared_ptr<IOleObject> loaded;
-        QCOMPARE(OleLoadObjectData(saved, newStorage(), loaded), S_OK);
+        QCOMPARE(OleLoadObjectData(saved, veskel::test::NewStorage(), loaded), S_OK);
         OleObject *copy = asObject(loaded);
         QCOMPARE(copy->kind(), asObject(object)->kind());
         QCOMPARE(copy->contents(), bytes);
@@ -426,26 +417,28 @@ private slots:
         const QByteArray saved = OleSaveObjectData(*asObject(object));
         std::shared_ptr<IOleObject> loaded;
         for (qsizetype cut = 0; cut < saved.size(); ++cut) {
-            QCOMPARE(OleLoadObjectData(saved.left(cut), newStorage(), loaded), DV_E_FORMATETC);
+            QCOMPARE(OleLoadObjectData(saved.left(cut), veskel::test::NewStorage(), loaded),
+                     DV_E_FORMATETC);
             QVERIFY(!loaded);
         }
-        QCOMPARE(OleLoadObjectData(saved + "x", newStorage(), loaded), DV_E_FORMATETC);
+        QCOMPARE(OleLoadObjectData(saved + "x", veskel::test::NewStorage(), loaded),
+                 DV_E_FORMATETC);
         // Four length fields follow magic, version, kind, link and aspect;
         // each made huge must be refused.
         qsizetype at = 13;
         for (int field = 0; field < 4; ++field) {
             QByteArray broken = saved;
             qToLittleEndian<quint32>(0xFFFFFFF0u, broken.data() + at);
-            QCOMPARE(OleLoadObjectData(broken, newStorage(), loaded), DV_E_FORMATETC);
+            QCOMPARE(OleLoadObjectData(broken, veskel::test::NewStorage(), loaded), DV_E_FORMATETC);
             at += 4 + qFromLittleEndian<quint32>(saved.constData() + at);
         }
         QCOMPARE(at, saved.size());
         QByteArray badKind = saved;
         badKind[7] = 9;
-        QCOMPARE(OleLoadObjectData(badKind, newStorage(), loaded), DV_E_FORMATETC);
+        QCOMPARE(OleLoadObjectData(badKind, veskel::test::NewStorage(), loaded), DV_E_FORMATETC);
         QByteArray badAspect = saved;
         badAspect[10] = 3;
-        QCOMPARE(OleLoadObjectData(badAspect, newStorage(), loaded), DV_E_FORMATETC);
+        QCOMPARE(OleLoadObjectData(badAspect, veskel::test::NewStorage(), loaded), DV_E_FORMATETC);
     }
 
     void iconPictures()

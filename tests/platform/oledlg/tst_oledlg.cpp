@@ -7,6 +7,9 @@
 #include "platform/testing/olefailures.h"
 #include "platform/win/codepage.h"
 #include "platform/winui/winwindow.h"
+#include "support/dialogtitles.h"
+#include "support/files.h"
+#include "support/modalscript.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -37,37 +40,21 @@ namespace {
 
 using Script = std::function<void(QDialog *)>;
 
-// Runs a dialog call while the script acts on the dialog once it is up (a
-// dialog another script is acting on does not count). A dialog the script
-// leaves open fails the test and is cancelled.
+// Runs a dialog call while the script acts on the dialog it shows. A dialog
+// the script leaves open, or any other, fails the test and is cancelled.
 template<typename Call>
 UINT runDialog(Call call, const Script &script, bool *shown = nullptr)
 {
-    static QList<QDialog *> scripted;
-    bool ran = false;
-    QTimer poll;
-    poll.setInterval(10);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-        if (dialog == nullptr || !dialog->isVisible() || scripted.contains(dialog)) {
-            return;
-        }
-        poll.stop();
-        ran = true;
-        scripted.append(dialog);
+    veskel::test::ModalScript answers;
+    answers.expectDialog([&](QDialog *dialog) {
         script(dialog);
-        scripted.removeOne(dialog);
         if (dialog->isVisible()) {
-            if (!QTest::currentTestFailed()) {
-                QTest::qFail("the dialog was left open", __FILE__, __LINE__);
-            }
-            dialog->reject();
+            answers.refuse(dialog, QStringLiteral("the script left it open"));
         }
     });
-    poll.start();
     const UINT result = call();
     if (shown != nullptr) {
-        *shown = ran;
+        *shown = answers.done();
     }
     return result;
 }
@@ -302,12 +289,7 @@ class TestOleDialogs : public QObject
 
 public:
     // The file dialog's history goes to a configuration folder of the test's.
-    static void initMain()
-    {
-        static QTemporaryDir config;
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-        qputenv("HOME", QFile::encodeName(config.path()));
-    }
+    static void initMain() { veskel::test::UsePrivateHome(); }
 
 private:
     QTemporaryDir m_dir;
@@ -384,10 +366,10 @@ private slots:
         QTest::addColumn<bool>("paste");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("title");
-        QTest::newRow("insert") << false << QString() << "Insert Object";
+        QTest::newRow("insert") << false << QString() << veskel::test::title::kInsertObject;
         QTest::newRow("insert, caption") << false << "Add a Picture"
                                          << "Add a Picture";
-        QTest::newRow("paste") << true << QString() << "Paste Special";
+        QTest::newRow("paste") << true << QString() << veskel::test::title::kPasteSpecial;
         QTest::newRow("paste, caption") << true << "Paste As"
                                         << "Paste As";
     }

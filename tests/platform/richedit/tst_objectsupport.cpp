@@ -4,6 +4,7 @@
 #include "platform/ole/oleobject.h"
 #include "platform/richedit/objectsupport.h"
 #include "platform/richedit/richedit.h"
+#include "support/olestandins.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QTest>
@@ -12,22 +13,6 @@
 using namespace win;
 
 namespace {
-
-class Inert final : public IOleObject
-{
-public:
-    HRESULT SetClientSite(const std::shared_ptr<IOleClientSite> &) override { return S_OK; }
-    HRESULT GetUserClassID(CLSID &) override { return E_NOTIMPL; }
-    HRESULT GetUserType(QString &) override { return E_NOTIMPL; }
-    HRESULT DoVerb(LONG, const void *, const std::shared_ptr<IOleClientSite> &, LONG, HWND,
-                   const QRect *) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT Close(DWORD) override { return S_OK; }
-    HRESULT Update() override { return S_OK; }
-    HRESULT IsUpToDate() override { return S_OK; }
-};
 
 // Records what it is told of; answers nothing else.
 class Listener final : public IRichEditOleCallback
@@ -91,7 +76,7 @@ private slots:
                 [&objects](int position, int removed, int added) {
                     objects.contentChanged(position, removed, added);
                 });
-        const auto object = std::make_shared<Inert>();
+        const auto object = std::make_shared<veskel::test::InertObject>();
         QTextCursor cursor(&document);
         cursor.insertText(QStringLiteral("a"));
         InsertObjectCharacter(cursor, MakeObjectRecord(object, nullptr, DVASPECT_CONTENT, 0));

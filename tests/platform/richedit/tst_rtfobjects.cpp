@@ -7,6 +7,8 @@
 #include "platform/ole/olestorage.h"
 #include "platform/richedit/richeditole.h"
 #include "platform/rtf/rtfwriter.h"
+#include "support/files.h"
+#include "support/olestandins.h"
 
 #include <QFile>
 #include <QImage>
@@ -25,17 +27,6 @@ using namespace win;
 using namespace veskel::test;
 
 namespace {
-
-std::shared_ptr<IStorage> newStorage()
-{
-    std::shared_ptr<ILockBytes> lockBytes;
-    std::shared_ptr<IStorage> storage;
-    if (FAILED(CreateILockBytesOnHGlobal(nullptr, TRUE, lockBytes)) ||
-        FAILED(StgCreateDocfileOnILockBytes(
-            lockBytes, STGM_READWRITE | STGM_SHARE_EXCLUSIVE | STGM_CREATE, 0, storage)))
-        return nullptr;
-    return storage;
-}
 
 QImage testImage()
 {
@@ -60,12 +51,6 @@ QByteArray packageBytes(int size)
         bytes[i] = char((i * 7 + i / 256) & 0xFF);
     bytes.replace(100, 12, "\0\0\0 text \0\0", 12);
     return bytes;
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 // The hex of the first \objdata group, as bytes; empty when there is none.
@@ -164,7 +149,7 @@ class TestRtfObjects : public QObject
     {
         std::shared_ptr<IOleObject> object;
         const HRESULT result = OleCreateFromFile(clsid, path, IID_IOleObject, OLERENDER_DRAW,
-                                                 nullptr, nullptr, newStorage(), object);
+                                                 nullptr, nullptr, NewStorage(), object);
         if (FAILED(result))
             qWarning("OleCreateFromFile: %08x", unsigned(result));
         return std::dynamic_pointer_cast<OleObject>(object);
@@ -179,7 +164,7 @@ class TestRtfObjects : public QObject
             return fromFile(m_packagePath);
         case Make::EmptyPackage: {
             const QString path = m_dir.filePath(QStringLiteral("empty.txt"));
-            if (!writeFile(path, {}))
+            if (!WriteAll(path, {}))
                 return nullptr;
             return fromFile(path, CLSID_Package);
         }
@@ -189,15 +174,15 @@ class TestRtfObjects : public QObject
         case Make::LinkToMissingFile: {
             const QString path = m_dir.filePath(how == Make::Link ? QStringLiteral("linked.bin")
                                                                   : QStringLiteral("gone.bin"));
-            if (!writeFile(path, m_packageContents))
+            if (!WriteAll(path, m_packageContents))
                 return nullptr;
             result = OleCreateLinkToFile(path, IID_IOleObject, OLERENDER_DRAW, nullptr, nullptr,
-                                         newStorage(), object);
+                                         NewStorage(), object);
             break;
         }
         case Make::BlankPicture:
             result = OleCreate(CLSID_Picture, IID_IOleObject, OLERENDER_DRAW, nullptr, nullptr,
-                               newStorage(), object);
+                               NewStorage(), object);
             break;
         }
         if (FAILED(result))
@@ -208,7 +193,7 @@ class TestRtfObjects : public QObject
     static ObjectRecordPtr insert(QTextCursor &cursor, const std::shared_ptr<OleObject> &object,
                                   DWORD aspect = DVASPECT_CONTENT)
     {
-        std::shared_ptr<IStorage> storage = newStorage();
+        std::shared_ptr<IStorage> storage = NewStorage();
         const ObjectRecordPtr record = MakeObjectRecord(object, storage, aspect, REO_RESIZABLE);
         InsertObjectCharacter(cursor, record);
         return record;
@@ -221,9 +206,9 @@ private slots:
         m_packagePath = m_dir.filePath(QString::fromUtf16(u"Gr\u00FC\u00DFe \u0434\u0430\u043D"
                                                           u"\u043D\u044B\u0435 \u2713.bin"));
         m_packageContents = packageBytes(5003);
-        QVERIFY(writeFile(m_packagePath, m_packageContents));
+        QVERIFY(WriteAll(m_packagePath, m_packageContents));
         m_picturePath = m_dir.filePath(QStringLiteral("picture.png"));
-        QVERIFY(writeFile(m_picturePath, png(testImage())));
+        QVERIFY(WriteAll(m_picturePath, png(testImage())));
 
         const std::shared_ptr<OleObject> package = fromFile(m_packagePath);
         QVERIFY(package);
@@ -354,10 +339,10 @@ private slots:
         QFETCH(bool, pipe);
         QFETCH(int, updated);
         const QString path = m_dir.filePath(QStringLiteral("linked-%1.png").arg(pipe));
-        QVERIFY(writeFile(path, png(testImage())));
+        QVERIFY(WriteAll(path, png(testImage())));
         std::shared_ptr<IOleObject> created;
         QCOMPARE(OleCreateLinkToFile(path, IID_IOleObject, OLERENDER_DRAW, nullptr, nullptr,
-                                     newStorage(), created),
+                                     NewStorage(), created),
                  S_OK);
         QTextDocument original;
         QTextCursor cursor(&original);
@@ -370,7 +355,7 @@ private slots:
         if (pipe)
             QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         else
-            QVERIFY(writeFile(path, png(changed)));
+            QVERIFY(WriteAll(path, png(changed)));
         QTextDocument copy;
         QVERIFY(readInto(copy, rtf));
         const std::vector<PositionedObject> objects = ObjectsOf(copy);
@@ -718,31 +703,12 @@ private slots:
     // writes nothing; the text around it is whole.
     void objectsNotOfThisPlatform()
     {
-        class Foreign final : public IOleObject
-        {
-        public:
-            HRESULT SetClientSite(const std::shared_ptr<IOleClientSite> &) override { return S_OK; }
-            HRESULT GetUserClassID(CLSID &clsid) override
-            {
-                clsid = CLSID_Package;
-                return S_OK;
-            }
-            HRESULT GetUserType(QString &) override { return E_NOTIMPL; }
-            HRESULT DoVerb(LONG, const void *, const std::shared_ptr<IOleClientSite> &, LONG, HWND,
-                           const QRect *) override
-            {
-                return E_NOTIMPL;
-            }
-            HRESULT Close(DWORD) override { return S_OK; }
-            HRESULT Update() override { return S_OK; }
-            HRESULT IsUpToDate() override { return S_OK; }
-        };
         QTextDocument document;
         QTextCursor cursor(&document);
         cursor.insertText(QStringLiteral("a"));
-        InsertObjectCharacter(cursor, MakeObjectRecord(std::make_shared<Foreign>(), newStorage(),
-                                                       DVASPECT_CONTENT, 0));
-        InsertObjectCharacter(cursor, MakeObjectRecord(nullptr, newStorage(), DVASPECT_CONTENT, 0));
+        InsertObjectCharacter(cursor, MakeObjectRecord(std::make_shared<InertObject>(CLSID_Package),
+                                                       NewStorage(), DVASPECT_CONTENT, 0));
+        InsertObjectCharacter(cursor, MakeObjectRecord(nullptr, NewStorage(), DVASPECT_CONTENT, 0));
         cursor.insertText(QStringLiteral("b"));
         const QByteArray rtf = WriteRtf(document);
         QVERIFY(!rtf.contains("\\object"));
@@ -756,7 +722,7 @@ private slots:
     {
         QByteArray contents = packageBytes(int(kMaxObjectBytes));
         const QString path = m_dir.filePath(QStringLiteral("largest.bin"));
-        QVERIFY(writeFile(path, contents));
+        QVERIFY(WriteAll(path, contents));
         const std::shared_ptr<OleObject> object = fromFile(path);
         QVERIFY(object);
         QFile::remove(path);
