@@ -273,14 +273,13 @@ void TForm2::placeOverMainWindow()
         left = std::max(left, available.left());
         top = std::max(top, available.top());
     }
-    if (!framed) {
-        // A window without its frame yet is placed by its client area, and
-        // the window manager then puts the frame around it (X11): place the
-        // client where it will sit inside the frame.
-        left += frame.left();
-        top += frame.top();
-    }
-    move(left, top);
+    // The client area is placed where it sits inside the frame: a window
+    // without its frame yet gets it put around the client (X11). move()
+    // would take the frame from what the widget last saw of it, which may
+    // still be none just after the window manager framed the dialog.
+    const bool resized = testAttribute(Qt::WA_Resized);
+    setGeometry(QRect(QPoint(left + frame.left(), top + frame.top()), size()));
+    setAttribute(Qt::WA_Resized, resized); // still sized by its layout
 }
 
 } // namespace veskel
