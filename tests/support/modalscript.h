@@ -65,11 +65,9 @@ private:
 };
 
 // For a stretch of a test where no dialog may open: any modal dialog is
-// closed at once, and seen() names it.
+// closed at once, and unexpected() names it.
 class NoDialogExpected : public ModalScript
 {
-public:
-    QStringList seen() const { return unexpected(); }
 };
 
 // A step's match: the dialog is a T.

@@ -25,7 +25,6 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
