@@ -67,8 +67,7 @@ private:
 // For a stretch of a test where no dialog may open: any modal dialog is
 // closed at once, and unexpected() names it.
 class NoDialogExpected : public ModalScript
-{
-};
+{};
 
 // A step's match: the dialog is a T.
 template<typename T>
